@@ -1,0 +1,49 @@
+#include "vb_scrollbar.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+VbScrollBar::VbScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+  setSingleStep(1);
+  setPageStep(1);
+  applyRange(0);
+  connect(this, &QAbstractSlider::valueChanged, this, [this] {
+    if (isSliderDown())
+      dragChanged_ = true;
+    else
+      Q_EMIT Change();
+  });
+  connect(this, &QAbstractSlider::sliderMoved, this, [this] { Q_EMIT Scroll(); });
+  connect(this, &QAbstractSlider::sliderReleased, this, [this] {
+    if (dragChanged_) Q_EMIT Change();
+    dragChanged_ = false;
+  });
+}
+
+int VbScrollBar::Value() const { return fromQt(value()); }
+
+void VbScrollBar::applyRange(int keep) {
+  const QSignalBlocker block(this);
+  setRange(0, std::abs(max_ - min_));
+  const int lo = std::min(min_, max_), hi = std::max(min_, max_);
+  QScrollBar::setValue(toQt(std::clamp(keep, lo, hi)));
+}
+
+void VbScrollBar::setMin(int v) {
+  const int before = Value();
+  min_ = v;
+  applyRange(before);
+  if (Value() != before) Q_EMIT Change();
+}
+
+void VbScrollBar::setMax(int v) {
+  const int before = Value();
+  max_ = v;
+  applyRange(before);
+  if (Value() != before) Q_EMIT Change();
+}
+
+void VbScrollBar::setValue(int v) {
+  const int lo = std::min(min_, max_), hi = std::max(min_, max_);
+  QScrollBar::setValue(toQt(std::clamp(v, lo, hi)));
+}

@@ -1,0 +1,4 @@
+// The main window's About and help commands.
+#include "app/frmcd.h"
+
+void frmcd::wireDialogs() {}

@@ -1,0 +1,3 @@
+#include "pictures/qt_screen_grabber.h"
+
+QImage QtScreenGrabber::grabScreen() { return {}; }

@@ -1,0 +1,217 @@
+#include "playback/media_control.h"
+
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QToolButton>
+#include <cmath>
+
+#include "core/basic.h"
+
+namespace {
+qint32 packTmsf(int t, int m, int s, int f) { return qint32(t | (m << 8) | (s << 16) | (f << 24)); }
+constexpr double kCdFramesPerSecond = 75.0;  // CD sectors per second, the MSF frame unit
+}  // namespace
+
+MediaControl::MediaControl(MediaDeviceFactory& factory, QWidget* parent) : QWidget(parent), factory_(factory) {
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  struct Look {
+    QStyle::StandardPixmap icon;
+    const char* name;
+    const char* tip;
+  };
+  static const Look looks[ButtonCount] = {
+      {QStyle::SP_MediaSkipBackward, "PrevButton", "上一曲"}, {QStyle::SP_MediaSkipForward, "NextButton", "下一曲"},
+      {QStyle::SP_MediaPlay, "PlayButton", "播放"},           {QStyle::SP_MediaPause, "PauseButton", "暂停"},
+      {QStyle::SP_MediaSeekBackward, "BackButton", "后退"},   {QStyle::SP_MediaSeekForward, "StepButton", "前进"},
+      {QStyle::SP_MediaStop, "StopButton", "停止"},           {QStyle::SP_TitleBarShadeButton, "EjectButton", "弹出/关闭"},
+  };
+  for (int i = 0; i < ButtonCount; ++i) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(QLatin1String(looks[i].name));
+    b->setIcon(style()->standardIcon(looks[i].icon));
+    b->setAccessibleName(QString::fromUtf8(looks[i].tip));
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    b->setAutoRaise(false);
+    row->addWidget(b);
+    buttons_[i] = b;
+    connect(b, &QToolButton::clicked, this, [this, i] { press(Button(i)); });
+  }
+  statusTimer_.setTimerType(Qt::CoarseTimer);
+  connect(&statusTimer_, &QTimer::timeout, this, &MediaControl::StatusUpdate);
+  updateButtons();
+}
+
+MediaControl::~MediaControl() = default;
+
+void MediaControl::setUpdateInterval(int ms) {
+  updateInterval_ = ms;
+  if (ms > 0)
+    statusTimer_.start(ms);
+  else
+    statusTimer_.stop();
+}
+
+void MediaControl::press(Button b) {
+  static void (MediaControl::*const events[ButtonCount])() = {
+      &MediaControl::PrevClick, &MediaControl::NextClick, &MediaControl::PlayClick, &MediaControl::PauseClick,
+      &MediaControl::BackClick, &MediaControl::StepClick, &MediaControl::StopClick, &MediaControl::EjectClick};
+  static const char* const commands[ButtonCount] = {"prev", "next", "play", "pause", "back", "step", "stop", "eject"};
+  Q_EMIT(this->*events[b])();
+  // The button's own command follows its event; a failure here has nobody to
+  // report to but the control itself, which simply leaves the device as is.
+  try {
+    setCommand(QLatin1String(commands[b]));
+  } catch (const basic::Error&) {
+  }
+}
+
+void MediaControl::setCommand(const QString& command) {
+  const QString c = command.trimmed().toLower();
+  if (c == QLatin1String("open")) {
+    doOpen();
+  } else if (!device_) {
+    return;  // every other command needs an open device
+  } else if (c == QLatin1String("close")) {
+    doClose();
+  } else if (c == QLatin1String("play")) {
+    if (pendingFromMs_ >= 0) device_->seek(pendingFromMs_);
+    pendingFromMs_ = -1;
+    device_->play();
+  } else if (c == QLatin1String("pause")) {
+    if (device_->mode() == MediaDevice::Paused)
+      device_->play();
+    else if (device_->mode() == MediaDevice::Playing)
+      device_->pause();
+  } else if (c == QLatin1String("stop")) {
+    device_->stop();
+  } else if (c == QLatin1String("back")) {
+    doFrameStep(-1);
+  } else if (c == QLatin1String("step")) {
+    doFrameStep(+1);
+  } else if (c == QLatin1String("next")) {
+    doSeekTrack(+1);
+  } else if (c == QLatin1String("prev")) {
+    doSeekTrack(-1);
+  } else if (c == QLatin1String("eject")) {
+    device_->eject();
+  }
+  updateButtons();
+}
+
+void MediaControl::doOpen() {
+  if (device_) doClose();
+  auto dev = factory_.create(deviceType_);
+  if (!dev) throw basic::Error(basic::kFileNotFound, QStringLiteral("No device for this type"));
+  dev->open(fileName_);  // raises when the medium cannot be opened
+  device_ = std::move(dev);
+  connect(device_.get(), &MediaDevice::finished, this, [this] { updateButtons(); });
+  timeFormat_ = deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0 ? Msf : Milliseconds;
+  track_ = 1;
+  pendingFromMs_ = -1;
+  updateButtons();
+}
+
+void MediaControl::doClose() {
+  device_.reset();
+  pendingFromMs_ = -1;
+  updateButtons();
+}
+
+void MediaControl::doSeekTrack(int delta) {
+  const bool wasPlaying = device_->mode() == MediaDevice::Playing;
+  const int n = device_->tracks();
+  const int cur = device_->currentTrack();
+  qint64 target = 0;
+  if (delta > 0) {
+    // Past the last track there is only the end of the medium.
+    target = cur < n ? device_->trackStartMs(cur + 1) : device_->lengthMs();
+  } else {
+    // Early in a track "previous" means the track before; later, this track's start.
+    const qint64 start = device_->trackStartMs(cur);
+    target = (device_->positionMs() - start < 3000 && cur > 1) ? device_->trackStartMs(cur - 1) : start;
+  }
+  device_->seek(target);
+  if (wasPlaying && target < device_->lengthMs()) device_->play();
+}
+
+void MediaControl::doFrameStep(int direction) {
+  const double fps = device_->framesPerSecond() > 0 ? device_->framesPerSecond() : kCdFramesPerSecond;
+  const qint64 stepMs = std::max<qint64>(1, std::llround(frames_ * 1000.0 / fps));
+  const qint64 target = std::clamp<qint64>(device_->positionMs() + direction * stepMs, 0, device_->lengthMs());
+  device_->seek(target);
+}
+
+void MediaControl::updateButtons() {
+  const bool open = device_ != nullptr;
+  const int mode = open ? device_->mode() : MediaDevice::NotOpen;
+  const bool playing = mode == MediaDevice::Playing;
+  buttons_[Prev]->setEnabled(open);
+  buttons_[Next]->setEnabled(open);
+  buttons_[Play]->setEnabled(open && !playing);
+  buttons_[Pause]->setEnabled(open && (playing || mode == MediaDevice::Paused));
+  buttons_[Back]->setEnabled(open);
+  buttons_[Step]->setEnabled(open);
+  buttons_[Stop]->setEnabled(open && (playing || mode == MediaDevice::Paused));
+  buttons_[Eject]->setEnabled(open);
+}
+
+qint64 MediaControl::toMs(qint64 v) const {
+  switch (timeFormat_) {
+    case Frames: {
+      const double fps = device_ ? device_->framesPerSecond() : 0;
+      return fps > 0 ? std::llround(v * 1000.0 / fps) : v;
+    }
+    case Msf: {
+      const qint64 m = v & 0xff, s = (v >> 8) & 0xff, f = (v >> 16) & 0xff;
+      return (m * 60 + s) * 1000 + std::llround(f * 1000.0 / kCdFramesPerSecond);
+    }
+    case Tmsf: {
+      const int t = int(v & 0xff);
+      const qint64 m = (v >> 8) & 0xff, s = (v >> 16) & 0xff, f = (v >> 24) & 0xff;
+      const qint64 base = device_ ? device_->trackStartMs(t < 1 ? 1 : t) : 0;
+      return base + (m * 60 + s) * 1000 + std::llround(f * 1000.0 / kCdFramesPerSecond);
+    }
+    case Hms: {
+      const qint64 h = v & 0xff, m = (v >> 8) & 0xff, s = (v >> 16) & 0xff;
+      return ((h * 60 + m) * 60 + s) * 1000;
+    }
+    default:
+      return v;
+  }
+}
+
+qint32 MediaControl::fromMs(qint64 ms, bool trackRelative) const {
+  switch (timeFormat_) {
+    case Frames: {
+      const double fps = device_ ? device_->framesPerSecond() : 0;
+      return fps > 0 ? qint32(std::llround(ms * fps / 1000.0)) : qint32(ms);
+    }
+    case Msf:
+    case Tmsf: {
+      int t = 1;
+      if (timeFormat_ == Tmsf && trackRelative && device_) {
+        t = device_->currentTrack();
+        ms -= device_->trackStartMs(t);
+      }
+      const qint64 frames = std::llround(ms * kCdFramesPerSecond / 1000.0);
+      const int f = int(frames % 75), totalS = int(frames / 75);
+      const int m = totalS / 60, s = totalS % 60;
+      return timeFormat_ == Tmsf && trackRelative ? packTmsf(t, m, s, f) : qint32(m | (s << 8) | (f << 16));
+    }
+    case Hms: {
+      const qint64 total = ms / 1000;
+      return qint32((total / 3600) | (((total / 60) % 60) << 8) | ((total % 60) << 16));
+    }
+    default:
+      return qint32(ms);
+  }
+}
+
+qint32 MediaControl::Position() const { return device_ ? fromMs(device_->positionMs(), true) : 0; }
+qint32 MediaControl::Length() const { return device_ ? fromMs(device_->lengthMs(), false) : 0; }
+qint32 MediaControl::startpos() const { return device_ ? fromMs(device_->startMs(), true) : 0; }
+void MediaControl::setFrom(qint32 v) { pendingFromMs_ = toMs(v); }
+qint32 MediaControl::Tracks() const { return device_ ? device_->tracks() : 0; }
+qint32 MediaControl::Mode() const { return device_ ? device_->mode() : MediaDevice::NotOpen; }

@@ -1,0 +1,93 @@
+#pragma once
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "playback/media_device.h"
+
+class QToolButton;
+
+// The media control: a row of eight transport buttons (previous, next, play,
+// pause, back, step, stop, eject) bound to one device. Its properties follow
+// the platform control it replaces. Commands to a closed device do nothing;
+// a failing "open" raises basic::Error and leaves the control closed.
+// A button press first raises its event, then carries out the button's own
+// command; the handlers never cancel it.
+class MediaControl : public QWidget {
+  Q_OBJECT
+ public:
+  enum TimeFormat : int { Milliseconds = 0, Hms = 1, Msf = 2, Frames = 3, Tmsf = 10 };
+  enum Button : int { Prev, Next, Play, Pause, Back, Step, Stop, Eject, ButtonCount };
+
+  MediaControl(MediaDeviceFactory& factory, QWidget* parent = nullptr);
+  ~MediaControl() override;
+
+  QString DeviceType() const { return deviceType_; }
+  void setDeviceType(const QString& t) { deviceType_ = t; }
+  QString FileName() const { return fileName_; }
+  void setFileName(const QString& f) { fileName_ = f; }
+  bool shareflag() const { return shareable_; }
+  void setShareflag(bool s) { shareable_ = s; }
+
+  // "open", "close", "play", "pause", "stop", "back", "step", "prev", "next",
+  // "eject" (any letter case).
+  void setCommand(const QString& command);
+
+  int UpdateInterval() const { return updateInterval_; }
+  void setUpdateInterval(int ms);
+
+  int TimeFormat() const { return timeFormat_; }
+  void setTimeFormat(int f) { timeFormat_ = f; }
+  qint32 Position() const;
+  qint32 Length() const;
+  qint32 startpos() const;
+  void setFrom(qint32 v);
+  qint32 Tracks() const;
+  qint32 Track() const { return track_; }
+  void setTrack(qint32 t) { track_ = t; }
+  qint32 Mode() const;
+  qint32 FrameCount() const { return frames_; }
+  void setFrameCount(qint32 f) { frames_ = f; }  // the step of Back and Step
+
+  void SetFocus() { setFocus(Qt::OtherFocusReason); }
+
+  bool isOpen() const { return device_ != nullptr; }
+  MediaDevice* device() const { return device_.get(); }
+  QToolButton* button(Button b) const { return buttons_[b]; }
+
+ Q_SIGNALS:
+  void PrevClick();
+  void NextClick();
+  void PlayClick();
+  void PauseClick();
+  void BackClick();
+  void StepClick();
+  void StopClick();
+  void EjectClick();
+  void StatusUpdate();
+
+ private:
+  void press(Button b);
+  void updateButtons();
+  qint64 toMs(qint64 v) const;
+  qint32 fromMs(qint64 ms, bool trackRelative) const;
+  void doOpen();
+  void doClose();
+  void doSeekTrack(int delta);
+  void doFrameStep(int direction);
+
+  MediaDeviceFactory& factory_;
+  std::unique_ptr<MediaDevice> device_;
+  std::array<QToolButton*, ButtonCount> buttons_{};
+  QTimer statusTimer_;
+  QString deviceType_;
+  QString fileName_;
+  bool shareable_ = false;
+  int updateInterval_ = 0;
+  int timeFormat_ = Milliseconds;
+  qint32 track_ = 1;
+  qint32 frames_ = 1;
+  qint64 pendingFromMs_ = -1;
+};

@@ -1,0 +1,56 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <memory>
+
+// One medium opened on a playback backend. Times are milliseconds from the
+// start of the medium; the media control converts them to its time formats.
+// Calls come from the GUI thread only. open() raises basic::Error when the
+// medium cannot be opened; after a failed open the object is unusable and is
+// destroyed by its owner. Every other call on an opened device is safe, even
+// when the medium turns out to be damaged later (the device then reports
+// mode NotReady/Stopped and errorOccurred()).
+class MediaDevice : public QObject {
+  Q_OBJECT
+ public:
+  // The platform's mode numbers, as the control's Mode reports them.
+  enum Mode : int { NotOpen = 524, Stopped = 525, Playing = 526, Recording = 527, Seeking = 528, Paused = 529, Ready = 530 };
+
+  using QObject::QObject;
+  ~MediaDevice() override = default;
+
+  virtual void open(const QString& fileName) = 0;
+  virtual void play() = 0;   // from the current position
+  virtual void pause() = 0;  // holds the position
+  virtual void stop() = 0;   // holds the position, as the platform's stop does
+  virtual void seek(qint64 ms) = 0;
+  virtual void eject() {}
+
+  // Once the medium has played to its end positionMs() equals lengthMs().
+  virtual qint64 positionMs() = 0;
+  virtual qint64 lengthMs() = 0;
+  virtual qint64 startMs() { return 0; }
+  virtual int mode() = 0;
+
+  // Frame rate for the frames time format: the video's rate, or a fixed rate
+  // for media without video.
+  virtual double framesPerSecond() = 0;
+
+  // Tracks: files have one; an audio CD has one per audio track.
+  virtual int tracks() { return 1; }
+  virtual int currentTrack() { return 1; }
+  virtual qint64 trackStartMs(int /*track*/) { return 0; }
+
+ Q_SIGNALS:
+  // The medium reached its end, or the backend hit an error while playing.
+  void finished();
+  void errorOccurred(const QString& message);
+};
+
+// Makes the device for a control's DeviceType: "cdaudio" for the CD drive,
+// anything else (empty, "mpegvideo") for files.
+class MediaDeviceFactory {
+ public:
+  virtual ~MediaDeviceFactory() = default;
+  virtual std::unique_ptr<MediaDevice> create(const QString& deviceType) = 0;
+};

@@ -1,0 +1,27 @@
+#pragma once
+#include <QtGlobal>
+#include <memory>
+
+// One handle on the system mixer, the operations the volume class needs.
+// open() answers 0 or a non-zero error code; the other calls answer false
+// when the mixer refuses (including every call after a failed open).
+class Mixer {
+ public:
+  enum class Line { Speakers, Microphone };
+  struct Control {
+    quint32 id = 0;  // 0 names no control
+    qint32 minimum = 0;
+    qint32 maximum = 0;
+  };
+  virtual ~Mixer() = default;
+  virtual int open() = 0;
+  virtual bool volumeControl(Line line, Control& out) = 0;
+  // The value goes to the mixer unchanged, for all channels of the control.
+  virtual bool setValue(const Control& control, quint32 value) = 0;
+};
+
+class MixerFactory {
+ public:
+  virtual ~MixerFactory() = default;
+  virtual std::unique_ptr<Mixer> create() = 0;
+};

@@ -1,0 +1,138 @@
+#include "fakes/fakes.h"
+
+#include "core/basic.h"
+
+QString FakeSettings::read(const QString&, const QString& section, const QString& key, const QString& fallback) const {
+  const auto it = values.constFind(id(section, key));
+  return it == values.cend() ? fallback : *it;
+}
+
+void FakeSettings::write(const QString&, const QString& section, const QString& key, const QString& value) {
+  values[id(section, key)] = value;
+  writes << section + QLatin1Char('/') + key + QLatin1Char('=') + value;
+}
+
+QString FakeSettings::value(const QString& section, const QString& key) const {
+  return values.value(id(section, key));
+}
+
+void FakeMessages::show(const QString& text, const QString& title, Icon icon) {
+  shown << Shown{text, title, icon};
+  if (onShow) onShow();
+}
+
+QStringList FakeMessages::texts() const {
+  QStringList t;
+  for (const Shown& s : shown) t << s.text;
+  return t;
+}
+
+QPixmap FakePictures::add(const QString& path, const QSize& size, const QColor& colour) {
+  QPixmap p(size);
+  p.fill(colour);
+  files.insert(path, p);
+  return p;
+}
+
+QPixmap FakePictures::load(const QString& path) {
+  loaded << path;
+  if (notPictures.contains(path)) throw basic::Error(basic::kInvalidPicture, QStringLiteral("Invalid picture"));
+  const auto it = files.constFind(path);
+  if (it == files.cend()) throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found"));
+  return *it;
+}
+
+bool FakeLauncher::start(const QString& program, const QStringList& arguments) {
+  if (startFails) return false;
+  started << Command{program, arguments};
+  return true;
+}
+
+std::optional<QString> FakeFilePicker::pick(const Request& request) {
+  requests << request;
+  if (answers.empty()) return std::nullopt;
+  auto a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+QImage FakeScreen::grabScreen() {
+  ++grabs;
+  if (onGrab) onGrab();
+  return image;
+}
+
+int FakeMixer::open() {
+  ++s_.opens;
+  return s_.openError;
+}
+
+bool FakeMixer::volumeControl(Line line, Control& out) {
+  if (s_.openError) return false;
+  if (line == Line::Speakers && s_.hasSpeakers) return out = s_.speakers, true;
+  if (line == Line::Microphone && s_.hasMic) return out = s_.mic, true;
+  return false;
+}
+
+bool FakeMixer::setValue(const Control& control, quint32 value) {
+  if (s_.openError || control.id == 0) return false;
+  s_.writes << qMakePair(control.id, value);
+  return true;
+}
+
+FakeMediaDevice::~FakeMediaDevice() {
+  if (s_.current == this) s_.current = nullptr;
+  s_.log << QStringLiteral("close");
+}
+
+void FakeMediaDevice::open(const QString& fileName) {
+  s_.log << QStringLiteral("open ") + fileName;
+  const auto it = s_.lengths.constFind(fileName);
+  if (it == s_.lengths.cend()) throw basic::Error(basic::kFileNotFound, QStringLiteral("Cannot open ") + fileName);
+  len_ = *it;
+  pos_ = 0;
+  mode_ = Stopped;
+  s_.current = this;
+}
+
+void FakeMediaDevice::play() {
+  s_.log << QStringLiteral("play");
+  mode_ = pos_ >= len_ ? Stopped : Playing;
+}
+
+void FakeMediaDevice::pause() {
+  s_.log << QStringLiteral("pause");
+  if (mode_ == Playing) mode_ = Paused;
+}
+
+void FakeMediaDevice::stop() {
+  s_.log << QStringLiteral("stop");
+  mode_ = Stopped;
+}
+
+void FakeMediaDevice::seek(qint64 ms) {
+  s_.log << QStringLiteral("seek %1").arg(ms);
+  pos_ = std::clamp<qint64>(ms, 0, len_);
+}
+
+int FakeMediaDevice::currentTrack() {
+  int t = 1;
+  for (int i = 0; i < s_.trackStarts.size(); ++i)
+    if (pos_ >= s_.trackStarts[i]) t = i + 1;
+  return t;
+}
+
+void FakeMediaDevice::advance(qint64 ms) {
+  if (mode_ != Playing) return;
+  pos_ += ms;
+  if (pos_ >= len_) {
+    pos_ = len_;
+    mode_ = Stopped;
+    Q_EMIT finished();
+  }
+}
+
+std::unique_ptr<MediaDevice> FakeMedia::create(const QString& deviceType) {
+  createdTypes << deviceType;
+  return std::make_unique<FakeMediaDevice>(script);
+}

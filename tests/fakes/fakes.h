@@ -1,0 +1,200 @@
+#pragma once
+// Fakes of the platform layer for widget tests: they record what the
+// windows ask of the machine and answer as the test scripts them.
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "app/autoplay_registry.h"
+#include "app/common_dialog.h"
+#include "app/instance_lock.h"
+#include "app/platform.h"
+#include "app/settings_store.h"
+#include "core/launcher.h"
+#include "core/message_boxes.h"
+#include "core/picture_loader.h"
+#include "core/program_exit.h"
+#include "pictures/screen_grabber.h"
+#include "playback/media_device.h"
+#include "volume/mixer.h"
+
+// Keys folded to lower case, as the real store matches them. Every write is
+// also logged in order.
+class FakeSettings : public SettingsStore {
+ public:
+  QString read(const QString& app, const QString& section, const QString& key,
+               const QString& fallback = QString()) const override;
+  void write(const QString& app, const QString& section, const QString& key, const QString& value) override;
+  QString value(const QString& section, const QString& key) const;  // null when absent
+  void set(const QString& section, const QString& key, const QString& v) { values[id(section, key)] = v; }
+  QStringList writes;  // "section/key=value"
+
+ private:
+  static QString id(const QString& section, const QString& key) { return (section + QLatin1Char('/') + key).toLower(); }
+  QHash<QString, QString> values;
+};
+
+class FakeInstanceLock : public InstanceLock {
+ public:
+  bool anotherCopyRuns = false;
+  bool acquire() override { return !anotherCopyRuns; }
+};
+
+class FakeAutoPlay : public AutoPlayRegistry {
+ public:
+  QStringList commands;
+  void registerAudioCdCommand(const QString& command) override { commands << command; }
+};
+
+class FakeMessages : public MessageBoxes {
+ public:
+  struct Shown {
+    QString text, title;
+    Icon icon;
+  };
+  QList<Shown> shown;
+  std::function<void()> onShow;  // runs while the "box" is up
+  void show(const QString& text, const QString& title, Icon icon) override;
+  QStringList texts() const;
+};
+
+// Thrown in place of the process ending, so a test sees where it would end.
+struct ProgramEnded {};
+
+class FakeExit : public ProgramExit {
+ public:
+  int calls = 0;
+  [[noreturn]] void endNow() override {
+    ++calls;
+    throw ProgramEnded{};
+  }
+};
+
+// Pictures from memory: a path loads when it was added, else raises 53.
+class FakePictures : public PictureLoader {
+ public:
+  QHash<QString, QPixmap> files;
+  QStringList notPictures;  // present but unreadable: raises 481
+  QStringList loaded;
+  QPixmap add(const QString& path, const QSize& size = {20, 10}, const QColor& colour = Qt::blue);
+  QPixmap load(const QString& path) override;
+};
+
+class FakeLauncher : public Launcher {
+ public:
+  QStringList installed;  // programs find() knows
+  bool startFails = false;
+  QList<Command> started;
+  QString find(const QString& program) const override { return installed.contains(program) ? program : QString(); }
+  bool start(const QString& program, const QStringList& arguments) override;
+};
+
+// Answers the file chooser from a queue: a path, or nullopt for cancel.
+class FakeFilePicker : public FilePicker {
+ public:
+  std::deque<std::optional<QString>> answers;
+  QList<Request> requests;
+  std::optional<QString> pick(const Request& request) override;
+};
+
+class FakeScreen : public ScreenGrabber {
+ public:
+  QImage image;
+  int grabs = 0;
+  std::function<void()> onGrab;
+  QImage grabScreen() override;
+};
+
+class FakeMixer : public Mixer {
+ public:
+  struct State {
+    int openError = 0;
+    bool hasSpeakers = true, hasMic = true;
+    Control speakers{1, 0, 65535}, mic{2, 0, 65535};
+    QList<QPair<quint32, quint32>> writes;  // control id, value
+    int opens = 0;
+  };
+  explicit FakeMixer(State& s) : s_(s) {}
+  int open() override;
+  bool volumeControl(Line line, Control& out) override;
+  bool setValue(const Control& control, quint32 value) override;
+
+ private:
+  State& s_;
+};
+
+class FakeMixers : public MixerFactory {
+ public:
+  FakeMixer::State state;
+  std::unique_ptr<Mixer> create() override { return std::make_unique<FakeMixer>(state); }
+};
+
+// A scripted medium: time runs only when the test advances it.
+class FakeMediaDevice : public MediaDevice {
+ public:
+  struct Script {
+    QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
+    QStringList log;                 // "open X", "play", "seek N", ...
+    double fps = 25.0;
+    int tracks = 1;
+    QList<qint64> trackStarts{0};
+    FakeMediaDevice* current = nullptr;
+  };
+  explicit FakeMediaDevice(Script& s) : s_(s) {}
+  ~FakeMediaDevice() override;
+  void open(const QString& fileName) override;
+  void play() override;
+  void pause() override;
+  void stop() override;
+  void seek(qint64 ms) override;
+  void eject() override { s_.log << QStringLiteral("eject"); }
+  qint64 positionMs() override { return pos_; }
+  qint64 lengthMs() override { return len_; }
+  int mode() override { return mode_; }
+  double framesPerSecond() override { return s_.fps; }
+  int tracks() override { return s_.tracks; }
+  int currentTrack() override;
+  qint64 trackStartMs(int track) override { return s_.trackStarts.value(track - 1, 0); }
+
+  void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
+  void setPosition(qint64 ms) { pos_ = ms; }
+
+ private:
+  Script& s_;
+  qint64 pos_ = 0, len_ = 0;
+  int mode_ = NotOpen;
+};
+
+class FakeMedia : public MediaDeviceFactory {
+ public:
+  FakeMediaDevice::Script script;
+  QStringList createdTypes;
+  std::unique_ptr<MediaDevice> create(const QString& deviceType) override;
+};
+
+// All fakes, and a Platform over them.
+struct FakePlatform {
+  FakeSettings settings;
+  FakeInstanceLock lock;
+  FakeAutoPlay autoPlay;
+  FakeMessages messages;
+  FakeExit exit;
+  FakePictures pictures;
+  FakeLauncher launcher;
+  FakeFilePicker filePicker;
+  FakeMedia media;
+  FakeMixers mixers;
+  FakeScreen screen;
+  QString programFolder = QStringLiteral("/opt/mirova");
+  Platform platform() {
+    return Platform{settings, lock,       autoPlay, messages, exit,   pictures,
+                    launcher, filePicker, media,    mixers,   screen, programFolder};
+  }
+};
