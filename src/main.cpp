@@ -17,10 +17,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirova"));
-  QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                          .arg(MIROVA_VERSION_MAJOR)
-                                          .arg(MIROVA_VERSION_MINOR)
-                                          .arg(MIROVA_VERSION_PATCH));
+  QApplication::setApplicationVersion(
+      QStringLiteral("%1.%2.%3").arg(MIROVA_VERSION_MAJOR).arg(MIROVA_VERSION_MINOR).arg(MIROVA_VERSION_PATCH));
 
   const QString configHome = IniSettingsStore::defaultConfigDir();
   IniSettingsStore settings(configHome);
@@ -35,8 +33,8 @@ int main(int argc, char** argv) {
   AlsaMixerFactory mixers;
   QtScreenGrabber screen;
 
-  Platform platform{settings,   lock,     autoPlay,   messages, programExit, pictures,
-                    launcher,   filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath()};
+  Platform platform{settings, lock,       autoPlay, messages, programExit, pictures,
+                    launcher, filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath()};
   frmcd window(platform);
   window.start();
   return QApplication::exec();

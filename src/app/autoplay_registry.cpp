@@ -18,7 +18,9 @@ QString DesktopAutoPlayRegistry::defaultDataHome() {
   return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
-QString DesktopAutoPlayRegistry::desktopFilePath() const { return dataHome_ + QStringLiteral("/applications/") + kDesktopName; }
+QString DesktopAutoPlayRegistry::desktopFilePath() const {
+  return dataHome_ + QStringLiteral("/applications/") + kDesktopName;
+}
 QString DesktopAutoPlayRegistry::mimeAppsPath() const { return configHome_ + QStringLiteral("/mimeapps.list"); }
 
 QString DesktopAutoPlayRegistry::execValue(const QString& command) {
@@ -29,8 +31,8 @@ QString DesktopAutoPlayRegistry::execValue(const QString& command) {
   for (QChar c : command) {
     if (c == QLatin1Char('%')) {
       v += QStringLiteral("%%");
-    } else if (quote && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
-                         c == QLatin1Char('\\'))) {
+    } else if (quote &&
+               (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))) {
       v += QLatin1Char('\\');
       v += c;
     } else {
@@ -46,21 +48,18 @@ QString DesktopAutoPlayRegistry::execValue(const QString& command) {
 void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
   IniLines desktop;
   desktop.lines = QStringList{
-      QStringLiteral("[Desktop Entry]"),
-      QStringLiteral("Type=Application"),
-      QStringLiteral("Name=Savrel超级播放器"),
-      QStringLiteral("Exec=") + execValue(command),
-      QStringLiteral("Icon=mirova"),
-      QStringLiteral("MimeType=x-content/audio-cdda;"),
-      QStringLiteral("NoDisplay=true"),
-      QStringLiteral("Terminal=false"),
+      QStringLiteral("[Desktop Entry]"),       QStringLiteral("Type=Application"),
+      QStringLiteral("Name=Savrel超级播放器"), QStringLiteral("Exec=") + execValue(command),
+      QStringLiteral("Icon=mirova"),           QStringLiteral("MimeType=x-content/audio-cdda;"),
+      QStringLiteral("NoDisplay=true"),        QStringLiteral("Terminal=false"),
   };
   if (!desktop.save(desktopFilePath())) return;
 
   IniLines mime = IniLines::load(mimeAppsPath());
   mime.setValue(QStringLiteral("Default Applications"), kCdType, kDesktopName + QLatin1Char(';'));
   // Keep the other handlers the user had added, ours first.
-  QStringList added = mime.value(QStringLiteral("Added Associations"), kCdType).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  QStringList added =
+      mime.value(QStringLiteral("Added Associations"), kCdType).split(QLatin1Char(';'), Qt::SkipEmptyParts);
   added.removeAll(kDesktopName);
   added.prepend(kDesktopName);
   mime.setValue(QStringLiteral("Added Associations"), kCdType, added.join(QLatin1Char(';')) + QLatin1Char(';'));

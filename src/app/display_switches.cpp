@@ -43,9 +43,9 @@ void frmcd::switch_cam_Click() {
 }
 
 void frmcd::switch_allon_Click() {
-  const std::pair<QWidget*, const char*> groups[] = {{cdload, "cd"},      {vcdload, "vcd"}, {lblindicator, "indicator"},
-                                                     {lbltrack, "track"}, {lbltime, "time"}, {lsttrack, "list"},
-                                                     {HScroll1, "hsb"}};
+  const std::pair<QWidget*, const char*> groups[] = {
+      {cdload, "cd"},     {vcdload, "vcd"}, {lblindicator, "indicator"}, {lbltrack, "track"}, {lbltime, "time"},
+      {lsttrack, "list"}, {HScroll1, "hsb"}};
   for (const auto& [control, key] : groups) {
     control->show();
     writeKj(QLatin1String(key), QStringLiteral("1"));
@@ -54,8 +54,9 @@ void frmcd::switch_allon_Click() {
 
 void frmcd::switch_alloff_Click() {
   const std::pair<QWidget*, const char*> groups[] = {
-      {cdload, "cd"},     {vcdload, "vcd"}, {lblindicator, "indicator"}, {lbltrack, "track"},
-      {lbltime, "time"},  {lsttrack, "list"}, {cmd_scr, "cam"},          {HScroll1, "hsb"}};
+      {cdload, "cd"},      {vcdload, "vcd"},  {lblindicator, "indicator"},
+      {lbltrack, "track"}, {lbltime, "time"}, {lsttrack, "list"},
+      {cmd_scr, "cam"},    {HScroll1, "hsb"}};
   for (const auto& [control, key] : groups) {
     control->hide();
     writeKj(QLatin1String(key), QStringLiteral("0"));

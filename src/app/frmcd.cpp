@@ -251,9 +251,9 @@ void frmcd::Form_Load() {
   // 3. The command the desktop runs for an inserted audio CD; failures ignored.
   platform_.autoPlay.registerAudioCdCommand(programFile(QStringLiteral("mirova")));
   // 4. Display switches; a value that is not a number counts as the default.
-  const std::pair<const char*, QWidget*> switches[] = {{"cd", cdload},      {"vcd", vcdload},   {"indicator", lblindicator},
-                                                       {"track", lbltrack}, {"time", lbltime},  {"list", lsttrack},
-                                                       {"hsb", HScroll1}};
+  const std::pair<const char*, QWidget*> switches[] = {
+      {"cd", cdload},     {"vcd", vcdload}, {"indicator", lblindicator}, {"track", lbltrack}, {"time", lbltime},
+      {"list", lsttrack}, {"hsb", HScroll1}};
   for (const auto& [key, control] : switches) {
     const QString v = platform_.settings.read(kApp, QStringLiteral("kj"), QLatin1String(key), QStringLiteral("1"));
     bool ok = false;

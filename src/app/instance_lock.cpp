@@ -1,14 +1,15 @@
 #include "app/instance_lock.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QStandardPaths>
-#include <unistd.h>
 
 FileInstanceLock::FileInstanceLock(QString path) : path_(std::move(path)) {}
 
 QString FileInstanceLock::defaultPath() {
   QString dir = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
-  if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::tempPath() + QStringLiteral("/mirova-") + QString::number(getuid());
+  if (dir.isEmpty() || !QDir(dir).exists())
+    dir = QDir::tempPath() + QStringLiteral("/mirova-") + QString::number(getuid());
   return dir + QStringLiteral("/mirova.lock");
 }
 

@@ -5,8 +5,7 @@
 
 namespace basic {
 
-Error::Error(int number, const QString& description)
-    : std::runtime_error(description.toStdString()), number_(number) {}
+Error::Error(int number, const QString& description) : std::runtime_error(description.toStdString()), number_(number) {}
 
 double roundHalfEven(double v) { return std::nearbyint(v); }  // default FE_TONEAREST
 
@@ -35,9 +34,7 @@ std::int16_t textToInt16(const QString& text) { return toInt16(textToDouble(text
 
 QString plain(qint64 v) { return QString::number(v); }
 
-QString signedText(qint64 v) {
-  return v < 0 ? QString::number(v) : QStringLiteral(" ") + QString::number(v);
-}
+QString signedText(qint64 v) { return v < 0 ? QString::number(v) : QStringLiteral(" ") + QString::number(v); }
 
 QString singleText(double v) {
   // Single precision holds about seven significant digits.

@@ -1,10 +1,10 @@
+#include <unistd.h>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdio>
-#include <unistd.h>
 
 #include "basic.h"
 #include "launcher.h"
@@ -13,8 +13,7 @@
 #include "program_exit.h"
 
 void QtMessageBoxes::show(const QString& text, const QString& title, Icon icon) {
-  QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, title, text,
-                  QMessageBox::Ok);
+  QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, title, text, QMessageBox::Ok);
   box.exec();
 }
 

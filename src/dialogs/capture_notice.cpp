@@ -28,9 +28,10 @@ Dialog::Dialog(Launcher& launcher, MessageBoxes& messages, QWidget* mainWindow)
   Label1->setWordWrap(true);
   Label1->setTextFormat(Qt::PlainText);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Label1->setText(QStringLiteral("    注意：") + QString(58, QLatin1Char(' ')) +
-                  QStringLiteral("在Windows的“DirectDraw”功能打开时，截得的图片可能会不正确。请运行“c:\\windows\\system\\dxdiag”,"
-                                 "在“显示”窗口中选“禁用”DirectDraw。，然后再开始播放文件。"));
+  Label1->setText(
+      QStringLiteral("    注意：") + QString(58, QLatin1Char(' ')) +
+      QStringLiteral("在Windows的“DirectDraw”功能打开时，截得的图片可能会不正确。请运行“c:\\windows\\system\\dxdiag”,"
+                     "在“显示”窗口中选“禁用”DirectDraw。，然后再开始播放文件。"));
 
   Command1 = new QPushButton(QStringLiteral("运行Dxdiag"), this);
   Command1->setObjectName(QStringLiteral("Command1"));

@@ -22,10 +22,14 @@ MediaControl::MediaControl(MediaDeviceFactory& factory, QWidget* parent) : QWidg
     const char* tip;
   };
   static const Look looks[ButtonCount] = {
-      {QStyle::SP_MediaSkipBackward, "PrevButton", "上一曲"}, {QStyle::SP_MediaSkipForward, "NextButton", "下一曲"},
-      {QStyle::SP_MediaPlay, "PlayButton", "播放"},           {QStyle::SP_MediaPause, "PauseButton", "暂停"},
-      {QStyle::SP_MediaSeekBackward, "BackButton", "后退"},   {QStyle::SP_MediaSeekForward, "StepButton", "前进"},
-      {QStyle::SP_MediaStop, "StopButton", "停止"},           {QStyle::SP_TitleBarShadeButton, "EjectButton", "弹出/关闭"},
+      {QStyle::SP_MediaSkipBackward, "PrevButton", "上一曲"},
+      {QStyle::SP_MediaSkipForward, "NextButton", "下一曲"},
+      {QStyle::SP_MediaPlay, "PlayButton", "播放"},
+      {QStyle::SP_MediaPause, "PauseButton", "暂停"},
+      {QStyle::SP_MediaSeekBackward, "BackButton", "后退"},
+      {QStyle::SP_MediaSeekForward, "StepButton", "前进"},
+      {QStyle::SP_MediaStop, "StopButton", "停止"},
+      {QStyle::SP_TitleBarShadeButton, "EjectButton", "弹出/关闭"},
   };
   for (int i = 0; i < ButtonCount; ++i) {
     auto* b = new QToolButton(this);

@@ -14,7 +14,15 @@ class MediaDevice : public QObject {
   Q_OBJECT
  public:
   // The platform's mode numbers, as the control's Mode reports them.
-  enum Mode : int { NotOpen = 524, Stopped = 525, Playing = 526, Recording = 527, Seeking = 528, Paused = 529, Ready = 530 };
+  enum Mode : int {
+    NotOpen = 524,
+    Stopped = 525,
+    Playing = 526,
+    Recording = 527,
+    Seeking = 528,
+    Paused = 529,
+    Ready = 530
+  };
 
   using QObject::QObject;
   ~MediaDevice() override = default;

@@ -12,9 +12,7 @@ void FakeSettings::write(const QString&, const QString& section, const QString& 
   writes << section + QLatin1Char('/') + key + QLatin1Char('=') + value;
 }
 
-QString FakeSettings::value(const QString& section, const QString& key) const {
-  return values.value(id(section, key));
-}
+QString FakeSettings::value(const QString& section, const QString& key) const { return values.value(id(section, key)); }
 
 void FakeMessages::show(const QString& text, const QString& title, Icon icon) {
   shown << Shown{text, title, icon};
