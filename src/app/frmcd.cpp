@@ -45,6 +45,8 @@ frmcd::frmcd(Platform& platform, QWidget* parent) : QMainWindow(parent), platfor
                  Qt::WindowCloseButtonHint);
   buildMenus();
   buildControls();
+  // The layout's client area below the menu bar.
+  resize(kDesignClient.width(), kDesignClient.height() + menuBar()->sizeHint().height());
 }
 
 frmcd::~frmcd() = default;
