@@ -7,20 +7,26 @@ VbScrollBar::VbScrollBar(Qt::Orientation orientation, QWidget* parent) : QScroll
   setSingleStep(1);
   setPageStep(1);
   applyRange(0);
+  // Scroll follows valueChanged rather than sliderMoved: Qt emits sliderMoved
+  // before the value has moved, so a handler reading Value() there would see
+  // the previous position and the last position of a drag would be missed.
   connect(this, &QAbstractSlider::valueChanged, this, [this] {
-    if (isSliderDown())
+    if (isSliderDown()) {
       dragChanged_ = true;
-    else
+      Q_EMIT Scroll();
+    } else {
       Q_EMIT Change();
+    }
   });
-  connect(this, &QAbstractSlider::sliderMoved, this, [this] { Q_EMIT Scroll(); });
   connect(this, &QAbstractSlider::sliderReleased, this, [this] {
     if (dragChanged_) Q_EMIT Change();
     dragChanged_ = false;
   });
 }
 
-int VbScrollBar::Value() const { return fromQt(value()); }
+// While the thumb is dragged Qt reports the move before it updates the
+// value; Value is the thumb's place, as Scroll handlers expect.
+int VbScrollBar::Value() const { return fromQt(isSliderDown() ? sliderPosition() : value()); }
 
 void VbScrollBar::applyRange(int keep) {
   const QSignalBlocker block(this);
