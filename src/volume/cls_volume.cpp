@@ -5,7 +5,8 @@
 clsVolume::clsVolume(MixerFactory& mixers, MessageBoxes& messages) : mixers_(mixers), messages_(messages) {}
 
 void clsVolume::meOpenMixer() {
-  if (mixer_) return;  // one open per object
+  if (openTried_) return;  // one open per object, whatever the first gave
+  openTried_ = true;
   mixer_ = mixers_.create();
   mixerErr_ = mixer_ ? mixer_->open() : -1;
   if (mixerErr_ != 0) {
@@ -31,7 +32,8 @@ bool clsVolume::meGetLineControl(Mixer::Line line, Mixer::Control& control) {
 }
 
 bool clsVolume::meSetControlValue(const Mixer::Control& control, qint32 value) {
-  // The value is handed on as the mixer's unsigned word, unchanged.
+  // The value is handed on as the mixer's unsigned word, unchanged; a
+  // control that was never found (id 0) is refused by the mixer.
   return mixer_ && mixerErr_ == 0 && mixer_->setValue(control, static_cast<quint32>(value));
 }
 

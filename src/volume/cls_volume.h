@@ -6,10 +6,12 @@
 
 class MessageBoxes;
 
-// The speaker and microphone volume of the system mixer. Opened once per
-// object; the volume properties report the last value written through them,
-// never the mixer's own state. There is no close: the handle lives as long
-// as the object.
+// The speaker and microphone volume of the system mixer. meOpenMixer opens
+// once per object (later calls do nothing) and shows "Could not open the
+// mixer." when it cannot; the ranges read 0 until an open found the control.
+// The volume properties report the last value written through them, never
+// the mixer's own state, and hand values on unclamped. There is no close:
+// the handle lives as long as the object.
 class clsVolume {
  public:
   clsVolume(MixerFactory& mixers, MessageBoxes& messages);
@@ -37,4 +39,5 @@ class clsVolume {
   qint32 micVolume_ = 0, micMax_ = 0, micMin_ = 0;
   qint32 speakerVolume_ = 0, speakerMax_ = 0, speakerMin_ = 0;
   qint32 mixerErr_ = 0;
+  bool openTried_ = false;
 };
