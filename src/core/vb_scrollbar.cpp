@@ -24,9 +24,7 @@ VbScrollBar::VbScrollBar(Qt::Orientation orientation, QWidget* parent) : QScroll
   });
 }
 
-// While the thumb is dragged Qt reports the move before it updates the
-// value; Value is the thumb's place, as Scroll handlers expect.
-int VbScrollBar::Value() const { return fromQt(isSliderDown() ? sliderPosition() : value()); }
+int VbScrollBar::Value() const { return fromQt(value()); }
 
 void VbScrollBar::applyRange(int keep) {
   const QSignalBlocker block(this);
