@@ -133,7 +133,8 @@ class FakeMixer : public Mixer {
 class FakeMixers : public MixerFactory {
  public:
   FakeMixer::State state;
-  std::unique_ptr<Mixer> create() override { return std::make_unique<FakeMixer>(state); }
+  MixerFactory* real = nullptr;  // when set, the window gets real mixers from it
+  std::unique_ptr<Mixer> create() override { return real ? real->create() : std::make_unique<FakeMixer>(state); }
 };
 
 // A scripted medium: time runs only when the test advances it.
