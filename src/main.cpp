@@ -11,6 +11,7 @@
 #include "core/picture_loader.h"
 #include "core/program_exit.h"
 #include "pictures/qt_screen_grabber.h"
+#include "playback/drives.h"
 #include "playback/media_backends.h"
 #include "volume/alsa_mixer.h"
 
@@ -32,9 +33,11 @@ int main(int argc, char** argv) {
   const auto media = makeSystemMediaDevices();
   AlsaMixerFactory mixers;
   QtScreenGrabber screen;
+  LinuxDrives drives;
 
   Platform platform{settings, lock,       autoPlay, messages, programExit, pictures,
-                    launcher, filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath()};
+                    launcher, filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath(),
+                    drives};
   frmcd window(platform);
   window.start();
   return QApplication::exec();

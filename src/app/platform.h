@@ -12,6 +12,7 @@ class FilePicker;
 class MediaDeviceFactory;
 class MixerFactory;
 class ScreenGrabber;
+class Drives;
 
 // Everything the windows need from the machine, made once by main() (or by
 // a test, from fakes) and handed to the main window.
@@ -28,4 +29,5 @@ struct Platform {
   MixerFactory& mixers;
   ScreenGrabber& screen;
   QString programFolder;  // ends in '/' only when it is the root
+  Drives& drives;
 };

@@ -333,8 +333,9 @@ void TestMainWindow::geometryRoundTripThroughIniFile() {
   QTemporaryDir dir;
   IniSettingsStore ini(dir.path());
   Fixture f;
-  Platform p{ini,           f.fp.lock,       f.fp.autoPlay, f.fp.messages, f.fp.exit,   f.fp.pictures,
-             f.fp.launcher, f.fp.filePicker, f.fp.media,    f.fp.mixers,   f.fp.screen, f.fp.programFolder};
+  Platform p{ini,           f.fp.lock,          f.fp.autoPlay,   f.fp.messages, f.fp.exit,
+             f.fp.pictures, f.fp.launcher,      f.fp.filePicker, f.fp.media,    f.fp.mixers,
+             f.fp.screen,   f.fp.programFolder, f.fp.drives};
   {
     frmcd w(p);
     w.start();

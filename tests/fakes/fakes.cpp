@@ -1,5 +1,7 @@
 #include "fakes/fakes.h"
 
+#include <algorithm>
+
 #include "core/basic.h"
 
 QString FakeSettings::read(const QString&, const QString& section, const QString& key, const QString& fallback) const {
@@ -133,4 +135,21 @@ void FakeMediaDevice::advance(qint64 ms) {
 std::unique_ptr<MediaDevice> FakeMedia::create(const QString& deviceType) {
   createdTypes << deviceType;
   return std::make_unique<FakeMediaDevice>(script);
+}
+
+FakeDrives::FakeDrives() { add(QLatin1Char('c'), QStringLiteral("/"), Fixed); }
+
+void FakeDrives::add(QChar letter, const QString& folder, Type type, const QString& label) {
+  Drive d;
+  d.letter = letter.toLower();
+  d.type = type;
+  d.folder = folder;
+  d.label = label;
+  const auto at = std::find_if(drives.begin(), drives.end(), [&d](const Drive& x) { return x.letter == d.letter; });
+  if (at != drives.end()) {
+    *at = d;
+    return;
+  }
+  drives.append(d);
+  std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
 }

@@ -22,6 +22,7 @@
 #include "core/picture_loader.h"
 #include "core/program_exit.h"
 #include "pictures/screen_grabber.h"
+#include "playback/drives.h"
 #include "playback/media_device.h"
 #include "volume/mixer.h"
 
@@ -180,6 +181,20 @@ class FakeMedia : public MediaDeviceFactory {
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override;
 };
 
+// Drives from a list the test writes; by default only "c:", the root.
+class FakeDrives : public Drives {
+ public:
+  FakeDrives();
+  QList<Drive> drives;
+  int lists = 0;
+  QList<Drive> list() override {
+    ++lists;
+    return drives;
+  }
+  // Adds (or replaces) a drive; an empty folder is a drive without a disc.
+  void add(QChar letter, const QString& folder, Type type = CdRom, const QString& label = QString());
+};
+
 // All fakes, and a Platform over them.
 struct FakePlatform {
   FakeSettings settings;
@@ -194,8 +209,9 @@ struct FakePlatform {
   FakeMixers mixers;
   FakeScreen screen;
   QString programFolder = QStringLiteral("/opt/mirova");
+  FakeDrives drives;
   Platform platform() {
-    return Platform{settings, lock,       autoPlay, messages, exit,   pictures,
-                    launcher, filePicker, media,    mixers,   screen, programFolder};
+    return Platform{settings,   lock,  autoPlay, messages, exit,          pictures, launcher,
+                    filePicker, media, mixers,   screen,   programFolder, drives};
   }
 };

@@ -1,0 +1,65 @@
+#pragma once
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Drive letters as the player's windows speak of them, mapped onto this
+// machine: "c" is the root folder "/", the further letters are the optical
+// drives, then other removable media, each standing for the folder it is
+// mounted on. MIROVA_DRIVES ("D=/path/vcd.cue,E=/media/rip") may give a
+// letter to a disc image or a folder instead; such a letter stands for a
+// disc. Letters are lower case here; callers may pass either case.
+class Drives {
+ public:
+  // The platform's drive type numbers.
+  enum Type : int { NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5 };
+  // Raised when a drive cannot be read (no disc, not mounted, an image
+  // where a folder is needed, no such letter).
+  static constexpr int kDeviceUnavailable = 68;
+
+  struct Drive {
+    QChar letter;  // 'c', 'd', ...
+    Type type = Fixed;
+    QString folder;  // where its files are; empty while nothing readable is there
+    QString source;  // device node or image file, for readers of raw sectors
+    QString label;   // volume label, or empty
+    // As the drive list shows it: "c: [/]", "d: [VCD_DISC]", "e:".
+    QString text() const;
+  };
+
+  virtual ~Drives() = default;
+  // Every drive, "c" first, the rest in letter order. Read afresh at each
+  // call, so a disc mounted meanwhile shows up.
+  virtual QList<Drive> list() = 0;
+
+  std::optional<Drive> find(QChar letter);
+  // The drive's folder, readable now. Raises basic::Error
+  // (kDeviceUnavailable) otherwise.
+  QString folder(QChar letter);
+  // The drive's type, NoRootDir for a letter that stands for nothing.
+  int driveType(QChar letter);
+  // The drive whose folder holds `path` (the deepest such folder), else 'c'.
+  QChar driveOf(const QString& path);
+};
+
+// Drives read from the kernel's tables: /proc/mounts, /sys/block and
+// /dev/disk/by-label. The paths are parameters so that tests can hand in
+// tables of their own.
+class LinuxDrives final : public Drives {
+ public:
+  struct Sources {
+    QString mounts = QStringLiteral("/proc/mounts");
+    QString sysBlock = QStringLiteral("/sys/block");
+    QString byLabel = QStringLiteral("/dev/disk/by-label");
+    QString mapping;  // the MIROVA_DRIVES text
+  };
+  // The machine's own tables and the environment's MIROVA_DRIVES.
+  static Sources system();
+
+  explicit LinuxDrives(Sources sources = system()) : s_(std::move(sources)) {}
+  QList<Drive> list() override;
+
+ private:
+  Sources s_;
+};
