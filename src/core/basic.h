@@ -22,8 +22,10 @@ class Error : public std::runtime_error {
 };
 
 inline constexpr int kOverflow = 6;
+inline constexpr int kSubscriptOutOfRange = 9;
 inline constexpr int kTypeMismatch = 13;
 inline constexpr int kFileNotFound = 53;
+inline constexpr int kInvalidPropertyValue = 380;
 inline constexpr int kInvalidPicture = 481;
 inline constexpr int kCancel = 32755;
 

@@ -43,7 +43,7 @@ MediaControl::MediaControl(MediaDeviceFactory& factory, QWidget* parent) : QWidg
     connect(b, &QToolButton::clicked, this, [this, i] { press(Button(i)); });
   }
   statusTimer_.setTimerType(Qt::CoarseTimer);
-  connect(&statusTimer_, &QTimer::timeout, this, &MediaControl::StatusUpdate);
+  connect(&statusTimer_, &QTimer::timeout, this, &MediaControl::onStatusTimer);
   updateButtons();
 }
 
@@ -57,12 +57,27 @@ void MediaControl::setUpdateInterval(int ms) {
     statusTimer_.stop();
 }
 
+void MediaControl::onStatusTimer() {
+  // Nothing to report on without a device; a closed control stays quiet
+  // until the next open.
+  if (!device_) return;
+  updateButtons();  // the medium may have stopped or paused by itself
+  Q_EMIT StatusUpdate();
+}
+
 void MediaControl::press(Button b) {
   static void (MediaControl::*const events[ButtonCount])() = {
       &MediaControl::PrevClick, &MediaControl::NextClick, &MediaControl::PlayClick, &MediaControl::PauseClick,
       &MediaControl::BackClick, &MediaControl::StepClick, &MediaControl::StopClick, &MediaControl::EjectClick};
   static const char* const commands[ButtonCount] = {"prev", "next", "play", "pause", "back", "step", "stop", "eject"};
+  const quint64 before = commandsSent_;
   Q_EMIT(this->*events[b])();
+  if (commandsSent_ != before) {
+    // The handler has already told the device what to do (it may even have
+    // opened another medium); the press meant the medium shown when it came.
+    updateButtons();
+    return;
+  }
   // The button's own command follows its event; a failure here has nobody to
   // report to but the control itself, which simply leaves the device as is.
   try {
@@ -73,6 +88,7 @@ void MediaControl::press(Button b) {
 
 void MediaControl::setCommand(const QString& command) {
   const QString c = command.trimmed().toLower();
+  ++commandsSent_;
   if (c == QLatin1String("open")) {
     doOpen();
   } else if (!device_) {
@@ -80,8 +96,9 @@ void MediaControl::setCommand(const QString& command) {
   } else if (c == QLatin1String("close")) {
     doClose();
   } else if (c == QLatin1String("play")) {
-    if (pendingFromMs_ >= 0) device_->seek(pendingFromMs_);
+    if (pendingFromMs_ >= 0) seekDevice(pendingFromMs_);
     pendingFromMs_ = -1;
+    atEnd_ = false;
     device_->play();
   } else if (c == QLatin1String("pause")) {
     if (device_->mode() == MediaDevice::Paused)
@@ -110,16 +127,21 @@ void MediaControl::doOpen() {
   if (!dev) throw basic::Error(basic::kFileNotFound, QStringLiteral("No device for this type"));
   dev->open(fileName_);  // raises when the medium cannot be opened
   device_ = std::move(dev);
-  connect(device_.get(), &MediaDevice::finished, this, [this] { updateButtons(); });
+  connect(device_.get(), &MediaDevice::finished, this, [this] {
+    atEnd_ = true;
+    updateButtons();
+  });
   timeFormat_ = deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0 ? Msf : Milliseconds;
   track_ = 1;
   pendingFromMs_ = -1;
+  atEnd_ = false;
   updateButtons();
 }
 
 void MediaControl::doClose() {
   device_.reset();
   pendingFromMs_ = -1;
+  atEnd_ = false;
   updateButtons();
 }
 
@@ -136,7 +158,7 @@ void MediaControl::doSeekTrack(int delta) {
     const qint64 start = device_->trackStartMs(cur);
     target = (device_->positionMs() - start < 3000 && cur > 1) ? device_->trackStartMs(cur - 1) : start;
   }
-  device_->seek(target);
+  seekDevice(target);
   if (wasPlaying && target < device_->lengthMs()) device_->play();
 }
 
@@ -144,21 +166,28 @@ void MediaControl::doFrameStep(int direction) {
   const double fps = device_->framesPerSecond() > 0 ? device_->framesPerSecond() : kCdFramesPerSecond;
   const qint64 stepMs = std::max<qint64>(1, std::llround(frames_ * 1000.0 / fps));
   const qint64 target = std::clamp<qint64>(device_->positionMs() + direction * stepMs, 0, device_->lengthMs());
-  device_->seek(target);
+  seekDevice(target);
+}
+
+void MediaControl::seekDevice(qint64 ms) {
+  atEnd_ = false;
+  device_->seek(ms);
 }
 
 void MediaControl::updateButtons() {
   const bool open = device_ != nullptr;
   const int mode = open ? device_->mode() : MediaDevice::NotOpen;
   const bool playing = mode == MediaDevice::Playing;
+  const bool running = playing || mode == MediaDevice::Paused;
   buttons_[Prev]->setEnabled(open);
   buttons_[Next]->setEnabled(open);
   buttons_[Play]->setEnabled(open && !playing);
-  buttons_[Pause]->setEnabled(open && (playing || mode == MediaDevice::Paused));
+  buttons_[Pause]->setEnabled(open && running);  // a second press resumes
   buttons_[Back]->setEnabled(open);
   buttons_[Step]->setEnabled(open);
-  buttons_[Stop]->setEnabled(open && (playing || mode == MediaDevice::Paused));
-  buttons_[Eject]->setEnabled(open);
+  buttons_[Stop]->setEnabled(open && running);
+  // Only a drive has a door; a file's device cannot eject anything.
+  buttons_[Eject]->setEnabled(open && deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0);
 }
 
 qint64 MediaControl::toMs(qint64 v) const {
@@ -213,9 +242,20 @@ qint32 MediaControl::fromMs(qint64 ms, bool trackRelative) const {
   }
 }
 
-qint32 MediaControl::Position() const { return device_ ? fromMs(device_->positionMs(), true) : 0; }
+qint32 MediaControl::Position() const {
+  if (!device_) return 0;
+  const qint64 length = device_->lengthMs();
+  qint64 pos = device_->positionMs();
+  // Some media report a position short of or past their length at the end;
+  // the program tells the end by Position = Length.
+  if (atEnd_ || (length > 0 && pos > length)) pos = length;
+  return fromMs(pos, true);
+}
 qint32 MediaControl::Length() const { return device_ ? fromMs(device_->lengthMs(), false) : 0; }
 qint32 MediaControl::startpos() const { return device_ ? fromMs(device_->startMs(), true) : 0; }
-void MediaControl::setFrom(qint32 v) { pendingFromMs_ = toMs(v); }
+void MediaControl::setFrom(qint32 v) {
+  from_ = v;
+  pendingFromMs_ = toMs(v);
+}
 qint32 MediaControl::Tracks() const { return device_ ? device_->tracks() : 0; }
 qint32 MediaControl::Mode() const { return device_ ? device_->mode() : MediaDevice::NotOpen; }

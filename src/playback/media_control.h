@@ -14,7 +14,15 @@ class QToolButton;
 // the platform control it replaces. Commands to a closed device do nothing;
 // a failing "open" raises basic::Error and leaves the control closed.
 // A button press first raises its event, then carries out the button's own
-// command; the handlers never cancel it.
+// command; the handlers never cancel it. When the handler has itself sent a
+// command during the event (a file handler's "next" followed by opening the
+// next file, for one), the button's command is not applied on top of it.
+// Buttons enable themselves from the device's mode: none without a device;
+// Play when not playing; Pause while playing or paused; Stop likewise; Prev,
+// Next, Back and Step whenever a device is open; Eject for the CD drive.
+// Status events come every UpdateInterval ms while a device is open.
+// Once the medium has played to its end, Position equals Length in every
+// time format until the next play, seek or open.
 class MediaControl : public QWidget {
   Q_OBJECT
  public:
@@ -44,6 +52,7 @@ class MediaControl : public QWidget {
   qint32 Length() const;
   qint32 startpos() const;
   void setFrom(qint32 v);
+  qint32 From() const { return from_; }  // the last value written
   qint32 Tracks() const;
   qint32 Track() const { return track_; }
   void setTrack(qint32 t) { track_ = t; }
@@ -77,6 +86,8 @@ class MediaControl : public QWidget {
   void doClose();
   void doSeekTrack(int delta);
   void doFrameStep(int direction);
+  void seekDevice(qint64 ms);
+  void onStatusTimer();
 
   MediaDeviceFactory& factory_;
   std::unique_ptr<MediaDevice> device_;
@@ -90,4 +101,7 @@ class MediaControl : public QWidget {
   qint32 track_ = 1;
   qint32 frames_ = 1;
   qint64 pendingFromMs_ = -1;
+  qint32 from_ = 0;
+  quint64 commandsSent_ = 0;  // tells a handler's own command from none
+  bool atEnd_ = false;        // the medium played to its end; no seek or play since
 };

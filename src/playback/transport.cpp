@@ -1,0 +1,174 @@
+// The media control's eight button events and its status tick, the position
+// slider, and the double-click on the track list. Every handler tells the CD
+// drive from the file modes by the control's device type.
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/frmcd.h"
+#include "core/basic.h"
+#include "core/message_boxes.h"
+#include "core/vb_scrollbar.h"
+#include "playback/media_control.h"
+
+namespace {
+
+bool isCdDevice(const MediaControl& m) { return m.DeviceType() == QLatin1String("cdaudio"); }
+
+// Selecting a row the list does not have is an error, as with the list
+// control the handlers were written for; the status tick relies on it to
+// notice a list that has been emptied under it.
+void selectRow(QListWidget& list, int row) {
+  if (row < 0 || row >= list.count())
+    throw basic::Error(basic::kInvalidPropertyValue, QStringLiteral("曲目列表中没有第 %1 行。").arg(row));
+  list.setCurrentRow(row);
+}
+
+// The entry after the current one, after the last the first again.
+void nextEntry(frmcd& w) {
+  w.curfile = basic::toInt16(w.curfile + 1.0);
+  if (w.curfile > w.listcount - 1) w.curfile = 1;
+}
+
+void statusFileModes(frmcd& w) {
+  MediaControl& m = *w.mcicdplayer;
+  if (w.listmode) {
+    const qint32 length = m.Length();
+    const qint32 position = m.Position();
+    if (length == position) {  // the entry has ended
+      selectRow(*w.lsttrack, w.curfile == w.listcount - 1 ? 1 : w.curfile + 1);
+      nextEntry(w);
+      w.playfile();
+    }
+  }
+  // The slider has just been moved by hand: leave it where the user put it.
+  if (w.seekskip) {
+    w.seekskip = basic::kFalse;
+    return;
+  }
+  const qint32 length = m.Length();
+  const qint32 position = m.Position();
+  qint16 p = basic::toInt16(double(position) / double(length) * 100);  // a length of 0 raises
+  if (p > w.HScroll1->Max()) p = 100;
+  w.HScroll1->setValue(p);
+  if (m.Mode() == MediaDevice::Playing) {
+    w.setIndicator(true);
+  } else {
+    w.setIndicator(false);
+    m.setFrom(m.startpos());  // the next play starts from the beginning
+  }
+}
+
+}  // namespace
+
+void frmcd::mcicdplayer_BackClick() {
+  setIndicator(false);
+  mcicdplayer->setUpdateInterval(0);
+  playtime = playtime - step_time / 1100;
+  if (playtime < 0) playtime = 0;
+  const double target = double(mcicdplayer->Position()) - step_time;
+  mcicdplayer->setFrom(target < 0 ? 1 : basic::toInt32(target));
+  mcicdplayer->setCommand(QStringLiteral("play"));
+}
+
+void frmcd::mcicdplayer_StepClick() {
+  setIndicator(false);
+  mcicdplayer->setUpdateInterval(0);
+  playtime = playtime + step_time / 1100;
+  const double target = double(mcicdplayer->Position()) + step_time;
+  const qint32 length = mcicdplayer->Length();
+  mcicdplayer->setFrom(target > length ? length : basic::toInt32(target));
+  mcicdplayer->setCommand(QStringLiteral("play"));
+}
+
+void frmcd::mcicdplayer_PlayClick() {
+  try {
+    mcicdplayer->setUpdateInterval(1000);
+    if (!isCdDevice(*mcicdplayer)) mcicdplayer->setCommand(QStringLiteral("play"));
+  } catch (const std::exception&) {
+    platform().messages.show(QStringLiteral("设备未准备好。"), kTitle);
+    show();
+  }
+}
+
+// Raised before the control pauses or resumes: Mode still tells which.
+void frmcd::mcicdplayer_PauseClick() {
+  if (mcicdplayer->Mode() == MediaDevice::Playing) {
+    mcicdplayer->setUpdateInterval(0);
+    setIndicator(false);
+  } else {
+    mcicdplayer->setUpdateInterval(1000);
+    setIndicator(true);
+  }
+}
+
+void frmcd::mcicdplayer_StopClick() {
+  mcicdplayer->setCommand(QStringLiteral("stop"));
+  mcicdplayer->setCommand(QStringLiteral("prev"));
+  mcicdplayer->setUpdateInterval(0);
+  playtime = 0;
+  setIndicator(false);
+}
+
+// The control ejects after this returns.
+void frmcd::mcicdplayer_EjectClick() {
+  lsttrack->clear();
+  cdload->setEnabled(true);
+  mcicdplayer->setUpdateInterval(0);
+  platform().messages.show(QStringLiteral("按“确定”弹出/关闭CD-ROM！"), kTitle);
+  show();
+}
+
+void frmcd::mcicdplayer_NextClick() {
+  if (!isCdDevice(*mcicdplayer)) mcicdplayer->setCommand(QStringLiteral("next"));
+  if (listmode) {
+    if (lsttrack->currentRow() < listcount - 1)
+      selectRow(*lsttrack, curfile + 1);
+    else
+      selectRow(*lsttrack, 1);
+    nextEntry(*this);
+    playfile();
+  }
+}
+
+void frmcd::mcicdplayer_PrevClick() {
+  if (!isCdDevice(*mcicdplayer)) mcicdplayer->setCommand(QStringLiteral("prev"));
+  if (listmode) {
+    if (lsttrack->currentRow() > 1) selectRow(*lsttrack, curfile - 1);
+    curfile = basic::toInt16(curfile - 1.0);
+    if (curfile < 1) curfile = 1;  // no wrap at the start
+    playfile();
+  }
+}
+
+// Any failure here (a length of 0, a row the list does not have, an entry
+// that will not open) resets quietly: the tick comes every second and must
+// not pile up messages.
+void frmcd::mcicdplayer_StatusUpdate() {
+  try {
+    if (!isCdDevice(*mcicdplayer)) statusFileModes(*this);
+  } catch (const std::exception&) {
+    mcicdplayer->setCommand(QStringLiteral("close"));
+    lsttrack->clear();
+    show();
+  }
+}
+
+// Seeks while the thumb is dragged; the next status tick leaves the slider alone.
+void frmcd::HScroll1_Scroll() {
+  mcicdplayer->setCommand(QStringLiteral("stop"));
+  setIndicator(false);
+  mcicdplayer->setFrom(basic::toInt32(double(HScroll1->Value()) / 100 * mcicdplayer->Length()));
+  seekskip = basic::kTrue;
+  mcicdplayer->setCommand(QStringLiteral("play"));
+  setIndicator(true);
+}
+
+// Row 0 of a file list is its header and plays nothing.
+void frmcd::lsttrack_DblClick() {
+  const int row = lsttrack->currentRow();
+  if (listmode && row > 0) {
+    curfile = basic::toInt16(row);
+    playfile();
+  }
+}
