@@ -209,6 +209,7 @@ void frmcd::buildControls() {
   connect(area, &BackgroundArea::resized, this, &frmcd::Form_Resize);
   wireApp();
   wirePlayback();
+  wirePlaylist();
   wireVolume();
   wirePictures();
   wireDialogs();

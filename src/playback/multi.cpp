@@ -1,0 +1,413 @@
+#include "playback/multi.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "app/frmcd.h"
+#include "core/basic.h"
+#include "core/message_boxes.h"
+#include "core/twips.h"
+
+namespace {
+
+constexpr int kPathNotFound = 76;
+constexpr int kDepthRole = Qt::UserRole + 1;
+constexpr int kIndentPx = 10;
+
+bool nameLess(const QString& a, const QString& b) {
+  const int c = a.compare(b, Qt::CaseInsensitive);
+  return c != 0 ? c < 0 : a < b;
+}
+
+// The entries of one folder, without hidden ones, sorted as a person reads
+// them. The kind comes from the directory entry itself wherever the file
+// system gives it, so a large folder is not stat()ed file by file.
+QStringList entriesOf(const QString& folder, QDir::Filters kind) {
+  QStringList names;
+  QDirIterator it(folder, kind | QDir::NoDotAndDotDot);
+  while (it.hasNext()) {
+    it.next();
+    names.append(it.fileName());
+  }
+  std::sort(names.begin(), names.end(), nameLess);
+  return names;
+}
+
+bool enterable(const QString& folder) {
+  const QFileInfo fi(folder);
+  return fi.isDir() && fi.isReadable() && fi.isExecutable();
+}
+
+QString joined(const QString& folder, const QString& name) {
+  return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Shifts each folder of the directory list right by its depth.
+class IndentDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    o.rect.setLeft(o.rect.left() + index.data(kDepthRole).toInt() * kIndentPx);
+    QStyledItemDelegate::paint(painter, o, index);
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- drives
+
+DriveListBox::DriveListBox(const QList<Drives::Drive>& drives, QWidget* parent) : QComboBox(parent) {
+  for (const Drives::Drive& d : drives) addItem(d.text(), QString(d.letter));
+  shown_ = currentIndex();
+  connect(this, &QComboBox::activated, this, &DriveListBox::showIndex);
+}
+
+QString DriveListBox::drive() const {
+  const QString letter = currentData().toString();
+  return letter.isEmpty() ? QString() : letter + QLatin1Char(':');
+}
+
+void DriveListBox::setDrive(const QString& drive) {
+  if (drive.isEmpty()) return;
+  const int i = findData(QString(drive.at(0).toLower()));
+  if (i >= 0) showIndex(i);
+}
+
+void DriveListBox::showIndex(int index) {
+  setCurrentIndex(index);
+  if (index == shown_) return;
+  shown_ = index;
+  Q_EMIT Change();
+}
+
+// ---------------------------------------------------------------- folders
+
+DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+  setItemDelegate(new IndentDelegate(this));
+  connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::enter);
+}
+
+void DirListBox::setPath(const QString& folder) {
+  const QString clean = QDir::cleanPath(QDir(path_).absoluteFilePath(folder));
+  const bool under = root_ == QLatin1String("/") || clean == root_ || clean.startsWith(root_ + QLatin1Char('/'));
+  if (!under || !enterable(clean)) throw basic::Error(kPathNotFound, QStringLiteral("Path not found: %1").arg(folder));
+  showFolder(root_, clean);
+}
+
+void DirListBox::setDrive(const QString& root) {
+  const QString clean = QDir::cleanPath(QDir(root).absolutePath());
+  if (!enterable(clean)) throw basic::Error(kPathNotFound, QStringLiteral("Path not found: %1").arg(root));
+  showFolder(clean, clean);
+}
+
+void DirListBox::showFolder(const QString& root, const QString& folder) {
+  const bool changed = folder != path_;
+  root_ = root;
+  path_ = folder;
+
+  setUpdatesEnabled(false);
+  clear();
+  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  auto add = [this](const QIcon& icon, const QString& text, const QString& path, int depth) {
+    auto* item = new QListWidgetItem(icon, text, this);
+    item->setData(Qt::UserRole, path);
+    item->setData(kDepthRole, depth);
+    return item;
+  };
+  // The way down from the root, each folder open, the current one last.
+  const QString below = folder == root ? QString() : folder.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
+  const QStringList steps = below.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  QListWidgetItem* current = add(open, root, root, 0);
+  QString at = root;
+  int depth = 0;
+  for (const QString& step : steps) {
+    at = joined(at, step);
+    current = add(open, step, at, ++depth);
+  }
+  for (const QString& sub : entriesOf(folder, QDir::Dirs)) add(closed, sub, joined(folder, sub), depth + 1);
+  setCurrentItem(current);
+  setUpdatesEnabled(true);
+  scrollToItem(current);
+
+  if (changed) Q_EMIT Change();
+}
+
+void DirListBox::enter(QListWidgetItem* item) {
+  if (!item) return;
+  const QString target = item->data(Qt::UserRole).toString();
+  try {
+    setPath(target);
+  } catch (const basic::Error&) {
+    Q_EMIT unreadable(target);
+  }
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    enter(currentItem());
+    return;
+  }
+  QListWidget::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------- files
+
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+}
+
+void FileListBox::setPath(const QString& folder) {
+  path_ = folder;
+  names_ = entriesOf(folder, QDir::Files);
+  fill();
+}
+
+void FileListBox::setPattern(const QString& pattern) {
+  pattern_ = pattern;
+  filters_.clear();
+  all_ = false;
+  const QStringList parts = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  for (QString part : parts) {
+    part = part.trimmed();
+    if (part.isEmpty()) continue;
+    if (part == QLatin1String("*") || part == QLatin1String("*.*")) all_ = true;
+    filters_.append(QRegularExpression::fromWildcard(part, Qt::CaseInsensitive));
+    // "name.*" stands for the name with any extension or none.
+    if (part.endsWith(QLatin1String(".*")))
+      filters_.append(QRegularExpression::fromWildcard(part.chopped(2), Qt::CaseInsensitive));
+  }
+  if (filters_.isEmpty()) all_ = true;
+  fill();
+}
+
+QString FileListBox::fileName() const {
+  const QList<QListWidgetItem*> chosen = selectedItems();
+  return chosen.isEmpty() ? QString() : chosen.first()->text();
+}
+
+void FileListBox::fill() {
+  QStringList shown;
+  if (all_) {
+    shown = names_;
+  } else {
+    for (const QString& name : names_)
+      if (std::any_of(filters_.cbegin(), filters_.cend(),
+                      [&name](const QRegularExpression& re) { return re.match(name).hasMatch(); }))
+        shown.append(name);
+  }
+  setUpdatesEnabled(false);
+  clear();
+  addItems(shown);
+  setUpdatesEnabled(true);
+}
+
+// ---------------------------------------------------------------- window
+
+multi::multi(frmcd& main) : QWidget(nullptr, Qt::Window), main_(&main) {
+  setObjectName(QStringLiteral("multi"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("选择多个文件"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(twips::toPx(7185), twips::toPx(3000));
+  // The window has no parent (a disabled parent would disable it too), so
+  // it follows the main window out when that goes first.
+  connect(&main, &QObject::destroyed, this, [this] {
+    main_ = nullptr;
+    delete this;
+  });
+  buildControls();
+  Form_Load();
+}
+
+multi::~multi() = default;
+
+void multi::buildControls() {
+  auto place = [](QWidget* w, const char* name, const char* tip, int l, int t, int wd, int h) {
+    w->setObjectName(QLatin1String(name));
+    if (tip) w->setToolTip(QString::fromUtf8(tip));
+    w->setGeometry(twips::rect(l, t, wd, h));
+  };
+  Drives& drives = main_->platform().drives;
+  Drive1 = new DriveListBox(drives.list(), this);
+  place(Drive1, "Drive1", nullptr, 120, 120, 1695, 300);
+  Dir1 = new DirListBox(this);
+  place(Dir1, "Dir1", nullptr, 120, 480, 1695, 2400);
+  File1 = new FileListBox(this);
+  place(File1, "File1", "可供选择的文件", 1920, 480, 1695, 2430);
+  cmd_add = new QPushButton(QStringLiteral(">"), this);
+  place(cmd_add, "cmd_add", "选择", 3720, 480, 615, 375);
+  cmd_red = new QPushButton(QStringLiteral("<"), this);
+  place(cmd_red, "cmd_red", "清除", 3720, 1200, 615, 375);
+  red_all = new QPushButton(QStringLiteral("<<"), this);
+  place(red_all, "red_all", "全部清除", 3720, 1920, 615, 375);
+  List1 = new QListWidget(this);
+  place(List1, "List1", "已选择的文件", 4440, 480, 1575, 2400);
+  List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  List1->setUniformItemSizes(true);
+  cmd_ok = new QPushButton(QStringLiteral("确定"), this);
+  place(cmd_ok, "cmd_ok", nullptr, 6120, 720, 975, 375);
+  cmd_cancel = new QPushButton(QStringLiteral("取消"), this);
+  place(cmd_cancel, "cmd_cancel", nullptr, 6120, 1680, 975, 375);
+  filetype = new QComboBox(this);
+  place(filetype, "filetype", "文件类型", 1920, 120, 1695, 300);
+  filetype->setEditable(true);
+  filetype->setInsertPolicy(QComboBox::NoInsert);
+  filetype->setCompleter(nullptr);  // no inline completion: the text is the pattern as typed
+  filetype->addItems({QStringLiteral("*.*"), QStringLiteral("*.wav"), QStringLiteral("*.mid"), QStringLiteral("*.avi"),
+                      QStringLiteral("*.mp3"), QStringLiteral("*.mpg"), QStringLiteral("*.dat")});
+  filetype->setEditText(QStringLiteral("*.*"));
+  Label1 = new QLabel(QStringLiteral("已选文件："), this);
+  place(Label1, "Label1", nullptr, 4440, 240, 1335, 255);
+
+  QWidget* order[] = {Drive1, Dir1, File1, cmd_add, cmd_red, red_all, List1, cmd_ok, cmd_cancel, filetype};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+  // The lists start at the process's current folder, on the drive that
+  // holds it; a folder that cannot be read leaves them at the drive's root.
+  const QString here = QDir::currentPath();
+  const QChar letter = drives.driveOf(here);
+  Drive1->setDrive(QString(letter));
+  try {
+    Dir1->setDrive(drives.folder(letter));
+  } catch (const basic::Error&) {
+    Drive1->setDrive(QStringLiteral("c:"));
+    Dir1->setDrive(QStringLiteral("/"));
+  }
+  try {
+    Dir1->setPath(here);
+  } catch (const basic::Error&) {
+  }
+  File1->setPattern(filetype->currentText());
+  File1->setPath(Dir1->path());
+
+  connect(Drive1, &DriveListBox::Change, this, &multi::Drive1_Change);
+  connect(Dir1, &DirListBox::Change, this, &multi::Dir1_Change);
+  connect(Dir1, &DirListBox::unreadable, this, [this] {
+    if (main_) main_->platform().messages.show(QStringLiteral("无法打开该文件夹。"), frmcd::kTitle);
+  });
+  connect(filetype->lineEdit(), &QLineEdit::textEdited, this, &multi::filetype_Change);
+  connect(filetype, &QComboBox::activated, this, &multi::filetype_Click);
+  connect(cmd_add, &QPushButton::clicked, this, &multi::cmd_add_Click);
+  connect(File1, &QListWidget::itemDoubleClicked, this, &multi::File1_DblClick);
+  connect(cmd_red, &QPushButton::clicked, this, &multi::cmd_red_Click);
+  connect(List1, &QListWidget::itemDoubleClicked, this, &multi::List1_DblClick);
+  connect(red_all, &QPushButton::clicked, this, &multi::red_all_Click);
+  connect(cmd_ok, &QPushButton::clicked, this, &multi::cmd_ok_Click);
+  connect(cmd_cancel, &QPushButton::clicked, this, &multi::cmd_cancel_Click);
+}
+
+void multi::Form_Load() { main_->setEnabled(false); }
+
+void multi::Drive1_Change() {
+  const QString drive = Drive1->drive();
+  Drives& drives = main_->platform().drives;
+  try {
+    Dir1->setDrive(drives.folder(drive.at(0)));
+  } catch (const basic::Error&) {
+    main_->platform().messages.show(QStringLiteral("驱动器错误！"), frmcd::kTitle);
+    // Back to c:, whose Change moves the folders there. When c: itself
+    // failed there is nothing to go back to: setDrive sees no change.
+    Drive1->setDrive(QStringLiteral("c:"));
+  }
+}
+
+void multi::Dir1_Change() {
+  File1->setPath(Dir1->path());
+  List1->clear();
+}
+
+void multi::filetype_Change() { File1->setPattern(filetype->currentText()); }
+
+void multi::filetype_Click() { File1->setPattern(filetype->currentText()); }
+
+void multi::cmd_add_Click() { addChosen(); }
+
+void multi::File1_DblClick() { addChosen(); }
+
+void multi::cmd_red_Click() { removeChosen(); }
+
+void multi::List1_DblClick() { removeChosen(); }
+
+void multi::red_all_Click() { List1->clear(); }
+
+void multi::addChosen() {
+  const QString name = File1->fileName();
+  if (name.isEmpty()) return;
+  if (List1->count() >= kMaxEntries) {
+    main_->platform().messages.show(kTooMany, frmcd::kTitle);
+    return;
+  }
+  List1->addItem(name);
+}
+
+void multi::removeChosen() {
+  const QList<QListWidgetItem*> chosen = List1->selectedItems();
+  if (chosen.isEmpty()) return;
+  delete List1->takeItem(List1->row(chosen.first()));
+  // Nothing stays selected, so a second "<" does not remove a neighbour.
+  List1->clearSelection();
+}
+
+void multi::cmd_ok_Click() {
+  if (List1->count() == 0) return;
+  QStringList rows;
+  rows.reserve(List1->count() + 1);
+  rows.append(QStringLiteral("播放列表:"));
+  for (int i = 0; i < List1->count(); ++i) rows.append(List1->item(i)->text());
+  QListWidget* lsttrack = main_->lsttrack;
+  lsttrack->setUpdatesEnabled(false);
+  lsttrack->clear();
+  lsttrack->addItems(rows);
+  lsttrack->setUpdatesEnabled(true);
+  handingOver_ = true;
+  close();
+}
+
+void multi::cmd_cancel_Click() {
+  List1->clear();
+  close();
+}
+
+void multi::closeEvent(QCloseEvent* event) {
+  // Only OK refills the main window's list; any other way out is a cancel,
+  // so the main window's old rows are never started as if chosen.
+  if (!handingOver_) List1->clear();
+  Form_Unload();
+  event->accept();
+}
+
+void multi::Form_Unload() {
+  if (unloaded_ || !main_) return;
+  unloaded_ = true;
+  main_->setEnabled(true);
+  // multidir changes only with the list it belongs to: a list that goes on
+  // playing after a cancel keeps finding its files.
+  if (!handingOver_ || List1->count() == 0) return;
+  main_->multidir = Dir1->path();
+  QString failure;
+  try {
+    main_->readmulti();
+    return;
+  } catch (const basic::Error& e) {
+    failure = e.description();
+  } catch (const std::exception& e) {
+    failure = QString::fromLocal8Bit(e.what());
+  }
+  main_->platform().messages.show(failure, frmcd::kTitle);
+  main_->show();
+}

@@ -1,0 +1,145 @@
+#pragma once
+#include <QComboBox>
+#include <QListWidget>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QWidget>
+
+#include "playback/drives.h"
+
+class QLabel;
+class QPushButton;
+class frmcd;
+
+// The drive list: one entry per drive letter, "c: [/]" first. Change comes
+// when the shown drive changes, by the user's pick or by setDrive().
+class DriveListBox : public QComboBox {
+  Q_OBJECT
+ public:
+  DriveListBox(const QList<Drives::Drive>& drives, QWidget* parent = nullptr);
+  // "c:", "d:", ...: the letter of the shown entry and a colon.
+  QString drive() const;
+  // Shows the drive of `drive`'s first letter; a letter not in the list is
+  // passed over.
+  void setDrive(const QString& drive);
+
+ Q_SIGNALS:
+  void Change();
+
+ private:
+  void showIndex(int index);
+  int shown_ = -1;
+};
+
+// The directory list: the folders from the drive's root down to the
+// current folder, then the current folder's subfolders. A double-click (or
+// Enter) on an entry makes it the current folder. Change comes whenever the
+// path changes.
+class DirListBox : public QListWidget {
+  Q_OBJECT
+ public:
+  explicit DirListBox(QWidget* parent = nullptr);
+  // The current folder; only the root "/" ends in a separator.
+  QString path() const { return path_; }
+  QString root() const { return root_; }
+  // Moves to `folder` below the same root. Raises basic::Error (76, path
+  // not found) when it is not a readable folder under the root.
+  void setPath(const QString& folder);
+  // Moves to another drive: `root` becomes both root and current folder.
+  void setDrive(const QString& root);
+
+ Q_SIGNALS:
+  void Change();
+  // A double-clicked folder could not be entered; the list stays where it was.
+  void unreadable(const QString& folder);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void enter(QListWidgetItem* item);
+  void showFolder(const QString& root, const QString& folder);
+  QString root_;
+  QString path_;
+};
+
+// The file list: the files of one folder whose names match the pattern,
+// single selection. The folder is read once per setPath(); a new pattern
+// only filters the names already read, so typing a pattern stays quick on
+// large folders.
+class FileListBox : public QListWidget {
+  Q_OBJECT
+ public:
+  explicit FileListBox(QWidget* parent = nullptr);
+  QString path() const { return path_; }
+  void setPath(const QString& folder);
+  QString pattern() const { return pattern_; }
+  // Wildcards as the file dialogs take them, several joined with ';'; case
+  // does not matter; "*.*" (or an empty pattern) shows every file and
+  // "name.*" also shows "name".
+  void setPattern(const QString& pattern);
+  // The selected file's bare name, empty when none is selected.
+  QString fileName() const;
+
+ private:
+  void fill();
+  QString path_;
+  QString pattern_ = QStringLiteral("*.*");
+  QStringList names_;  // every file of the folder, sorted
+  QList<QRegularExpression> filters_;
+  bool all_ = true;
+};
+
+// The playlist window. It disables the main window while it is open and
+// hands the chosen names over through the main window's track list,
+// multidir and readmulti. Built afresh each time; deletes itself when
+// closed. A close from the window frame acts as Cancel.
+class multi : public QWidget {
+  Q_OBJECT
+ public:
+  // The most entries a playlist may have: the main window counts the rows
+  // of its list, header included, in 16 bits.
+  static constexpr int kMaxEntries = 32766;
+  static inline const QString kTooMany = QStringLiteral("播放列表最多只能有32766个文件。");
+
+  explicit multi(frmcd& main);
+  ~multi() override;
+
+  DriveListBox* Drive1 = nullptr;
+  DirListBox* Dir1 = nullptr;
+  FileListBox* File1 = nullptr;
+  QPushButton* cmd_add = nullptr;
+  QPushButton* cmd_red = nullptr;
+  QPushButton* red_all = nullptr;
+  QListWidget* List1 = nullptr;
+  QPushButton* cmd_ok = nullptr;
+  QPushButton* cmd_cancel = nullptr;
+  QComboBox* filetype = nullptr;
+  QLabel* Label1 = nullptr;
+
+  void Form_Load();
+  void Form_Unload();
+  void Drive1_Change();
+  void Dir1_Change();
+  void filetype_Change();
+  void filetype_Click();
+  void cmd_add_Click();
+  void File1_DblClick();
+  void cmd_red_Click();
+  void List1_DblClick();
+  void red_all_Click();
+  void cmd_ok_Click();
+  void cmd_cancel_Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void addChosen();
+  void removeChosen();
+
+  QPointer<frmcd> main_;
+  bool handingOver_ = false;  // OK has refilled the main window's list
+  bool unloaded_ = false;
+};
