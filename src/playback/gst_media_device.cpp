@@ -1,0 +1,455 @@
+#include "playback/gst_media_device.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <QAbstractEventDispatcher>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMetaObject>
+#include <QPainter>
+#include <QWidget>
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "core/basic.h"
+
+namespace {
+
+constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
+constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
+constexpr int kPlayFlagText = 1 << 2;
+constexpr const char* kFrameMessage = "mirova-frame";
+
+// The General MIDI soundfonts Debian ships, the small one first.
+const char* const kSoundFonts[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2",
+                                   "/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/soundfonts/default.sf2"};
+
+qint64 toMs(gint64 ns) { return ns / gint64(GST_MSECOND); }
+
+QString errorText(GstMessage* message) {
+  GError* err = nullptr;
+  gchar* debug = nullptr;
+  gst_message_parse_error(message, &err, &debug);
+  const QString text = err ? QString::fromUtf8(err->message) : QStringLiteral("unknown error");
+  if (err) g_error_free(err);
+  g_free(debug);
+  return text;
+}
+
+// Reads a file through its parser alone, as fast as it goes, and returns
+// where its last buffer ends: the exact length of MP3s without a header that
+// tells it (GStreamer only estimates those, and only once playing). -1 when
+// the scan fails or does not finish by the deadline.
+qint64 scanLengthMs(const QString& path, gint64 deadlineUs) {
+  GstElement* scan = gst_parse_launch("filesrc name=src ! parsebin ! fakesink name=sink sync=false", nullptr);
+  if (!scan) return -1;
+  GstElement* src = gst_bin_get_by_name(GST_BIN(scan), "src");
+  GstElement* sink = gst_bin_get_by_name(GST_BIN(scan), "sink");
+  std::atomic<gint64> endNs{-1};
+  if (src && sink) {
+    g_object_set(src, "location", QFile::encodeName(path).constData(), nullptr);
+    g_object_set(sink, "signal-handoffs", TRUE, nullptr);
+    g_signal_connect(sink, "handoff", G_CALLBACK(+[](GstElement*, GstBuffer* buffer, GstPad*, gpointer end) {
+                       if (!GST_BUFFER_PTS_IS_VALID(buffer)) return;
+                       const gint64 e =
+                           gint64(GST_BUFFER_PTS(buffer)) +
+                           (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
+                       auto& slot = *static_cast<std::atomic<gint64>*>(end);
+                       if (e > slot.load()) slot = e;  // only one streaming thread writes
+                     }),
+                     &endNs);
+  }
+  bool finished = false;
+  if (src && sink && gst_element_set_state(scan, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+    GstBus* bus = gst_element_get_bus(scan);
+    const gint64 left = deadlineUs - g_get_monotonic_time();
+    GstMessage* msg = left > 0 ? gst_bus_timed_pop_filtered(bus, GstClockTime(left) * GST_USECOND,
+                                                            GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))
+                               : nullptr;
+    finished = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
+    if (msg) gst_message_unref(msg);
+    gst_object_unref(bus);
+  }
+  gst_element_set_state(scan, GST_STATE_NULL);
+  if (src) gst_object_unref(src);
+  if (sink) gst_object_unref(sink);
+  gst_object_unref(scan);
+  return finished && endNs > 0 ? toMs(endNs) : -1;
+}
+
+}  // namespace
+
+// The streaming thread leaves the newest picture here and asks the GUI thread,
+// through the bus, to paint it; one request is outstanding at a time.
+struct GstMediaDevice::FrameSlot {
+  std::mutex mutex;
+  GstSample* sample = nullptr;
+  std::atomic<bool> repaintPending{false};
+
+  ~FrameSlot() { clear(); }
+  void put(GstSample* s, GstElement* sink) {
+    if (!s) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (sample) gst_sample_unref(sample);
+      sample = s;
+    }
+    if (!repaintPending.exchange(true))
+      gst_element_post_message(sink,
+                               gst_message_new_application(GST_OBJECT(sink), gst_structure_new_empty(kFrameMessage)));
+  }
+  GstSample* current() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return sample ? gst_sample_ref(sample) : nullptr;
+  }
+  void clear() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (sample) gst_sample_unref(sample);
+    sample = nullptr;
+  }
+
+  static GstFlowReturn onSample(GstAppSink* sink, gpointer slot) {
+    static_cast<FrameSlot*>(slot)->put(gst_app_sink_pull_sample(sink), GST_ELEMENT(sink));
+    return GST_FLOW_OK;
+  }
+  static GstFlowReturn onPreroll(GstAppSink* sink, gpointer slot) {
+    static_cast<FrameSlot*>(slot)->put(gst_app_sink_pull_preroll(sink), GST_ELEMENT(sink));
+    return GST_FLOW_OK;
+  }
+};
+
+namespace {
+
+// Paints the newest frame, letterboxed to the window's shape.
+class VideoWindow final : public QWidget {
+ public:
+  VideoWindow(GstMediaDevice::FrameSlot& frames, QSize pictureSize) : frames_(frames), pictureSize_(pictureSize) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_QuitOnClose, false);  // the player's own windows decide when it ends
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QSize shown = pictureSize_.scaled(size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+    painter.fillRect(rect(), Qt::black);
+    GstSample* sample = frames_.current();
+    if (!sample) return;
+    GstVideoInfo info;
+    GstVideoFrame frame;
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (caps && buffer && gst_video_info_from_caps(&info, caps) &&
+        gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
+      const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), GST_VIDEO_INFO_WIDTH(&info),
+                         GST_VIDEO_INFO_HEIGHT(&info), GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(target, image);
+      gst_video_frame_unmap(&frame);
+    }
+    gst_sample_unref(sample);
+  }
+
+ private:
+  GstMediaDevice::FrameSlot& frames_;
+  QSize pictureSize_;
+};
+
+}  // namespace
+
+GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent), frames_(std::make_unique<FrameSlot>()) {
+  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  for (const char* path : kSoundFonts)
+    if (QFileInfo::exists(QString::fromLatin1(path))) {
+      soundFont_ = path;
+      break;
+    }
+  connect(&busPoll_, &QTimer::timeout, this, &GstMediaDevice::pollBus);
+}
+
+GstMediaDevice::~GstMediaDevice() { teardown(); }
+
+void GstMediaDevice::teardown() {
+  busPoll_.stop();
+  if (busWatch_) {
+    g_source_remove(busWatch_);
+    busWatch_ = 0;
+  }
+  if (pipeline_) {
+    // Joins the streaming threads, so nothing touches frames_ afterwards.
+    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_object_unref(pipeline_);
+    pipeline_ = nullptr;
+    videoSink_ = nullptr;
+  }
+  if (bus_) {
+    gst_object_unref(bus_);
+    bus_ = nullptr;
+  }
+  window_.reset();
+  frames_->clear();
+  frames_->repaintPending = false;
+  mode_ = NotOpen;
+}
+
+void GstMediaDevice::open(const QString& fileName) {
+  teardown();
+  fileName_ = fileName;
+  lengthMs_ = -1;
+  lastPositionMs_ = originMs_ = 0;
+  videoFps_ = 0;
+  lengthDirty_ = lengthExact_ = atEnd_ = failed_ = false;
+
+  const QFileInfo info(fileName);
+  if (fileName.isEmpty() || !info.exists() || info.isDir())
+    throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
+  if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
+
+  GError* uriError = nullptr;
+  gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &uriError);
+  if (!uri) {
+    const QString why = uriError ? QString::fromUtf8(uriError->message) : QString();
+    if (uriError) g_error_free(uriError);
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, why));
+  }
+
+  pipeline_ = gst_element_factory_make("playbin", nullptr);
+  GstElement* appsink = gst_element_factory_make("appsink", nullptr);
+  if (!pipeline_ || !appsink) {
+    g_free(uri);
+    if (appsink) gst_object_unref(appsink);
+    teardown();
+    throw basic::Error(kCannotPlay, QStringLiteral("GStreamer's playbin or appsink is not installed"));
+  }
+  // QImage::Format_RGB32 is 0xffRRGGBB in native order.
+  GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING,
+                                      G_BYTE_ORDER == G_LITTLE_ENDIAN ? "BGRx" : "xRGB", nullptr);
+  g_object_set(appsink, "caps", caps, "max-buffers", 2u, "drop", TRUE, nullptr);
+  gst_caps_unref(caps);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_preroll = &FrameSlot::onPreroll;
+  callbacks.new_sample = &FrameSlot::onSample;
+  gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, frames_.get(), nullptr);
+  videoSink_ = appsink;
+
+  gint flags = 0;
+  g_object_get(pipeline_, "flags", &flags, nullptr);
+  g_object_set(pipeline_, "uri", uri, "video-sink", appsink, "flags", flags & ~kPlayFlagText, nullptr);
+  g_free(uri);
+  g_signal_connect(pipeline_, "element-setup", G_CALLBACK(&GstMediaDevice::elementSetup), this);
+  bus_ = gst_element_get_bus(pipeline_);
+
+  // Preroll: the first frame decoded proves the file is playable.
+  QString failure;
+  const gint64 deadline = g_get_monotonic_time() + gint64(kOpenTimeoutMs) * 1000;
+  const GstStateChangeReturn started = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  if (started == GST_STATE_CHANGE_FAILURE) {
+    GstMessage* msg = gst_bus_pop_filtered(bus_, GST_MESSAGE_ERROR);
+    failure = msg ? errorText(msg) : QStringLiteral("the file cannot be opened");
+    if (msg) gst_message_unref(msg);
+  } else if (started == GST_STATE_CHANGE_ASYNC) {
+    for (;;) {
+      const gint64 left = deadline - g_get_monotonic_time();
+      if (left <= 0) {
+        failure = QStringLiteral("the file did not start within %1 s").arg(kOpenTimeoutMs / 1000);
+        break;
+      }
+      GstMessage* msg = gst_bus_timed_pop_filtered(bus_, GstClockTime(left) * GST_USECOND,
+                                                   GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE));
+      if (!msg) continue;
+      const bool error = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR;
+      const bool done = error || GST_MESSAGE_SRC(msg) == GST_OBJECT(pipeline_);
+      if (error) failure = errorText(msg);
+      gst_message_unref(msg);
+      if (done) break;
+    }
+  }
+  if (!failure.isEmpty()) {
+    teardown();
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, failure));
+  }
+
+  gint64 duration = 0;
+  if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0) lengthMs_ = toMs(duration);
+  // MPEG program streams count time from their first time stamp (often
+  // 0.5 s), while their duration counts from zero.
+  gint64 origin = 0;
+  if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
+  setUpVideo();
+  if (lengthMs_ < 0 && !window_) {
+    lengthMs_ = scanLengthMs(info.absoluteFilePath(), deadline);
+    lengthExact_ = lengthMs_ >= 0;
+  }
+
+  frames_->repaintPending = false;  // any request was popped above
+  const QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread());
+  if (loop && loop->inherits("QEventDispatcherGlib"))
+    busWatch_ = gst_bus_add_watch(bus_, reinterpret_cast<GstBusFunc>(&GstMediaDevice::busCallback), this);
+  else
+    busPoll_.start(20);
+  mode_ = Stopped;
+}
+
+void GstMediaDevice::setUpVideo() {
+  gint videos = 0;
+  g_object_get(pipeline_, "n-video", &videos, nullptr);
+  if (videos <= 0 || !videoSink_) return;
+  GstPad* pad = gst_element_get_static_pad(videoSink_, "sink");
+  GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+  GstVideoInfo info;
+  if (caps && gst_video_info_from_caps(&info, caps) && GST_VIDEO_INFO_WIDTH(&info) > 0) {
+    if (GST_VIDEO_INFO_FPS_N(&info) > 0 && GST_VIDEO_INFO_FPS_D(&info) > 0)
+      videoFps_ = double(GST_VIDEO_INFO_FPS_N(&info)) / GST_VIDEO_INFO_FPS_D(&info);
+    int width = GST_VIDEO_INFO_WIDTH(&info);
+    if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0)
+      width = int(gint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info));
+    const QSize size(std::max(width, 1), GST_VIDEO_INFO_HEIGHT(&info));
+    window_ = std::make_unique<VideoWindow>(*frames_, size);
+    window_->setWindowTitle(QFileInfo(fileName_).fileName());
+    window_->resize(size);
+  }
+  if (caps) gst_caps_unref(caps);
+  if (pad) gst_object_unref(pad);
+}
+
+QWidget* GstMediaDevice::videoWindow() const { return window_.get(); }
+
+void GstMediaDevice::waitSettled() { gst_element_get_state(pipeline_, nullptr, nullptr, kSettleTimeout); }
+
+void GstMediaDevice::play() {
+  if (!pipeline_ || failed_) return;
+  if (atEnd_) {
+    mode_ = Stopped;  // nothing left to play until a seek moves back
+    return;
+  }
+  if (window_ && !window_->isVisible()) window_->show();
+  gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+  mode_ = Playing;
+}
+
+void GstMediaDevice::pause() {
+  if (!pipeline_ || mode_ != Playing) return;
+  gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  waitSettled();
+  mode_ = Paused;
+}
+
+void GstMediaDevice::stop() {
+  if (!pipeline_) return;
+  if (mode_ == Playing) {
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    waitSettled();
+  }
+  mode_ = Stopped;
+}
+
+void GstMediaDevice::seek(qint64 ms) {
+  if (!pipeline_ || failed_) return;
+  ms = std::max<qint64>(ms, 0);
+  const qint64 length = lengthMs();
+  if (lengthMs_ >= 0 && ms >= length) {
+    // The end itself: no stream is left to preroll there.
+    const bool wasPlaying = mode_ == Playing;
+    if (wasPlaying) gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    atEnd_ = true;
+    mode_ = Stopped;
+    if (wasPlaying) QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+    return;
+  }
+  atEnd_ = false;
+  lastPositionMs_ = ms;
+  gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                          gint64(ms + originMs_) * gint64(GST_MSECOND));
+  waitSettled();
+}
+
+qint64 GstMediaDevice::lengthMs() {
+  if (pipeline_ && !failed_ && (lengthDirty_ || lengthMs_ < 0)) {
+    gint64 duration = 0;
+    if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0) {
+      lengthMs_ = toMs(duration);
+      lengthDirty_ = false;
+    }
+  }
+  return std::max<qint64>(lengthMs_, 0);
+}
+
+qint64 GstMediaDevice::positionMs() {
+  if (!pipeline_) return 0;
+  const qint64 length = lengthMs();
+  if (atEnd_) return length;
+  gint64 pos = 0;
+  if (!failed_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos) && pos >= 0)
+    lastPositionMs_ = std::max<qint64>(toMs(pos) - originMs_, 0);
+  if (lengthMs_ < 0) return lastPositionMs_;
+  return std::clamp<qint64>(lastPositionMs_, 0, std::max<qint64>(length - 1, 0));
+}
+
+double GstMediaDevice::framesPerSecond() { return videoFps_ > 0 ? videoFps_ : kAudioFramesPerSecond; }
+
+int GstMediaDevice::busCallback(GstBus*, GstMessage* message, void* self) {
+  static_cast<GstMediaDevice*>(self)->handleMessage(message);
+  return G_SOURCE_CONTINUE;
+}
+
+void GstMediaDevice::pollBus() {
+  while (bus_) {
+    GstMessage* message = gst_bus_pop(bus_);
+    if (!message) break;
+    handleMessage(message);
+    gst_message_unref(message);
+  }
+}
+
+void GstMediaDevice::handleMessage(GstMessage* message) {
+  switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+      // Sinks post EOS only while playing; one left over from before a pause
+      // is posted again when playing resumes.
+      if (mode_ != Playing || failed_) break;
+      positionMs();
+      if (lengthMs_ < 0) lengthMs_ = lastPositionMs_;
+      atEnd_ = true;
+      mode_ = Stopped;
+      gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+      QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+      break;
+    case GST_MESSAGE_ERROR: {
+      if (failed_) break;
+      const QString text = QStringLiteral("Cannot play \"%1\": %2").arg(fileName_, errorText(message));
+      positionMs();
+      failed_ = true;
+      mode_ = Stopped;
+      gst_element_set_state(pipeline_, GST_STATE_READY);
+      QMetaObject::invokeMethod(
+          this, [this, text] { Q_EMIT errorOccurred(text); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+      break;
+    }
+    case GST_MESSAGE_DURATION_CHANGED:
+      lengthDirty_ = !lengthExact_;  // MP3 lengths are estimates until the stream has been parsed
+      break;
+    case GST_MESSAGE_APPLICATION:
+      if (gst_message_has_name(message, kFrameMessage)) {
+        frames_->repaintPending = false;
+        if (window_) window_->update();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void GstMediaDevice::elementSetup(GstElement*, GstElement* element, void* self) {
+  // Runs on a streaming thread: only GStreamer objects and immutable members.
+  GstElementFactory* factory = gst_element_get_factory(element);
+  if (!factory || g_strcmp0(GST_OBJECT_NAME(factory), "fluiddec") != 0) return;
+  const std::string& font = static_cast<GstMediaDevice*>(self)->soundFont_;
+  if (!font.empty()) g_object_set(element, "soundfont", font.c_str(), nullptr);
+  g_object_set(element, "synth-gain", kMidiGain, nullptr);
+}

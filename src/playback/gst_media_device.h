@@ -1,0 +1,88 @@
+#pragma once
+#include <QString>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "playback/media_device.h"
+
+class QWidget;
+typedef struct _GstElement GstElement;
+typedef struct _GstBus GstBus;
+typedef struct _GstMessage GstMessage;
+
+// A media file played through GStreamer's playbin: WAV, MP3, MIDI (fluidsynth
+// with a General MIDI soundfont), AVI, MPEG and Video CD .dat files, whether
+// plain MPEG program streams or RIFF/CDXA sector images. Sound goes to the
+// desktop's sound server; video is shown in a top-level window of the
+// device's own, titled with the file name, sized to the picture, shown at the
+// first play and closed with the device.
+//
+// open() is synchronous: it returns once the first frame is ready (or raises
+// basic::Error: kFileNotFound for a missing file, kCannotPlay for a damaged
+// or unplayable one). The other calls return when the pipeline has settled,
+// so a position read right after seek() is the target. Bus messages are
+// handled on the GUI thread through the GLib main loop Qt runs; finished()
+// and errorOccurred() are delivered queued, so a slot may destroy the device.
+//
+// Positions never pass the length, and only the end of the stream makes them
+// equal to it: a stream that runs on past its announced duration stands at
+// length - 1 until it really ends.
+class GstMediaDevice final : public MediaDevice {
+  Q_OBJECT
+ public:
+  // Rate of the frames time format for media without video. The platform
+  // had no frame unit for sound; 30 per second gives steps of about 33 ms.
+  static constexpr double kAudioFramesPerSecond = 30.0;
+  // Longest wait for a file to preroll in open().
+  static constexpr int kOpenTimeoutMs = 10000;
+  // Error number for files that exist but cannot be played ("Device I/O error").
+  static constexpr int kCannotPlay = 57;
+
+  explicit GstMediaDevice(QObject* parent = nullptr);
+  ~GstMediaDevice() override;
+
+  void open(const QString& fileName) override;
+  void play() override;
+  void pause() override;
+  void stop() override;
+  void seek(qint64 ms) override;
+
+  qint64 positionMs() override;
+  qint64 lengthMs() override;
+  int mode() override { return mode_; }
+  double framesPerSecond() override;
+
+  // The video window, or null for media without video.
+  QWidget* videoWindow() const;
+
+  struct FrameSlot;  // the latest decoded picture, shared with the streaming thread
+
+ private:
+  void teardown();
+  void waitSettled();
+  void setUpVideo();
+  void handleMessage(GstMessage* message);
+  void pollBus();
+  static int busCallback(GstBus* bus, GstMessage* message, void* self);
+  static void elementSetup(GstElement* playbin, GstElement* element, void* self);
+
+  GstElement* pipeline_ = nullptr;
+  GstElement* videoSink_ = nullptr;  // owned by the pipeline
+  GstBus* bus_ = nullptr;
+  unsigned busWatch_ = 0;
+  QTimer busPoll_;  // only when Qt's event loop is not GLib's
+  std::unique_ptr<FrameSlot> frames_;
+  std::unique_ptr<QWidget> window_;
+  std::string soundFont_;
+  QString fileName_;
+  int mode_ = NotOpen;
+  qint64 lengthMs_ = -1;  // -1: not known yet
+  qint64 lastPositionMs_ = 0;
+  qint64 originMs_ = 0;  // the stream's time at the start of the file
+  double videoFps_ = 0;
+  bool lengthDirty_ = false;
+  bool lengthExact_ = false;  // measured by a scan, not a parser's estimate
+  bool atEnd_ = false;
+  bool failed_ = false;
+};
