@@ -182,16 +182,20 @@ void FileListBox::setPattern(const QString& pattern) {
   filters_.clear();
   all_ = false;
   const QStringList parts = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  bool empty = true;
   for (QString part : parts) {
     part = part.trimmed();
     if (part.isEmpty()) continue;
+    empty = false;
     if (part == QLatin1String("*") || part == QLatin1String("*.*")) all_ = true;
+    // Brackets are part of file names here, not character classes.
+    part.replace(QLatin1Char('['), QStringLiteral("[[]"));
     filters_.append(QRegularExpression::fromWildcard(part, Qt::CaseInsensitive));
     // "name.*" stands for the name with any extension or none.
     if (part.endsWith(QLatin1String(".*")))
       filters_.append(QRegularExpression::fromWildcard(part.chopped(2), Qt::CaseInsensitive));
   }
-  if (filters_.isEmpty()) all_ = true;
+  if (empty) all_ = true;
   fill();
 }
 
