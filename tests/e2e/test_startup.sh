@@ -25,16 +25,17 @@ quit_by_menu() {  # 文件(&F) -> 退出(&X): the ordinary close
   xdotool key --clearmodifiers x
 }
 
-"$bin" >"$home/first.log" 2>&1 &
+logs=$(mktemp -d)
+"$bin" >"$logs/first.log" 2>&1 &
 pid=$!
-win=$(wait_window) && pass "window titled Savrel超级播放器 appears" || { fail "no main window"; cat "$home/first.log"; exit 1; }
+win=$(wait_window) && pass "window titled Savrel超级播放器 appears" || { fail "no main window"; cat "$logs/first.log"; exit 1; }
 sleep 0.5
 import -window root "$shots/startup.png" 2>/dev/null || xwd -root -silent | convert xwd:- "$shots/startup.png"
 
 # A second copy ends at once, shows nothing and writes nothing.
 before=$(find "$home" -path "$XDG_RUNTIME_DIR" -prune -o -type f -printf '%p %T@ %s\n' | sort)
 start=$(date +%s%N)
-timeout 10 "$bin" >"$home/second.log" 2>&1
+timeout 10 "$bin" >"$logs/second.log" 2>&1
 rc=$?
 ms=$(( ($(date +%s%N) - start) / 1000000 ))
 after=$(find "$home" -path "$XDG_RUNTIME_DIR" -prune -o -type f -printf '%p %T@ %s\n' | sort)
@@ -60,7 +61,7 @@ done
 grep -q '^width=4500$' "$ini" && pass "width in twips" || fail "width not 4500 twips: $(cat "$ini")"
 
 # The next start comes back at that size and place.
-"$bin" >"$home/third.log" 2>&1 &
+"$bin" >"$logs/third.log" 2>&1 &
 pid=$!
 win=$(wait_window) || { fail "no window at the next start"; exit 1; }
 sleep 0.5
@@ -71,6 +72,6 @@ import -window root "$shots/restored.png" 2>/dev/null || true
 quit_by_menu "$win"
 for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill $pid 2>/dev/null
-rm -rf "$home"
+rm -rf "$home" "$logs"
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]
