@@ -51,8 +51,11 @@ bool onWayland() {
 QImage grabX11() {
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return {};
-  // Window 0 is the root: every monitor of the X screen at once.
-  return screen->grabWindow(0).toImage();
+  // Window 0 is the root, but Qt crops it to the one monitor unless told
+  // otherwise; its coordinates are relative to that monitor.
+  const QRect all = screen->virtualGeometry();
+  const QRect one = screen->geometry();
+  return screen->grabWindow(0, all.x() - one.x(), all.y() - one.y(), all.width(), all.height()).toImage();
 }
 
 }  // namespace
