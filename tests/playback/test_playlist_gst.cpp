@@ -1,5 +1,6 @@
 // A playlist chosen in the playlist window plays on the real GStreamer
-// device into a private sound server, moving on by the status tick alone.
+// device into a private sound server (run under with_pulse.sh), moving on
+// by the status tick alone.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -72,6 +73,13 @@ void TestPlaylistGst::playsInOrderAndRepeats() {
   QVERIFY(fp.messages.shown.isEmpty());
   note();
   connect(mc, &MediaControl::StatusUpdate, this, note);
+
+  // While the list plays the sound server has a stream from us.
+  QTRY_VERIFY_WITH_TIMEOUT(played.size() >= 2, 15000);
+  QProcess pactl;
+  pactl.start(QStringLiteral("pactl"), {"list", "short", "sink-inputs"});
+  QVERIFY(pactl.waitForFinished(10000));
+  QVERIFY2(!pactl.readAllStandardOutput().trimmed().isEmpty(), "no stream reached the sound server");
 
   // 1, 2, 3, then 1 again: the file name changes at each change of entry.
   QTRY_VERIFY_WITH_TIMEOUT(played.size() >= 4, 30000);
