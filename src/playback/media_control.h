@@ -79,6 +79,7 @@ class MediaControl : public QWidget {
 
  private:
   void press(Button b);
+  void raiseEvent(Button b);
   void updateButtons();
   qint64 toMs(qint64 v) const;
   qint32 fromMs(qint64 ms, bool trackRelative) const;
