@@ -54,6 +54,9 @@ void frmcd::readmulti() {
 }
 
 void frmcd::wirePlaylist() {
+  // A playlist may bring tens of thousands of rows, each one line in one
+  // font: with uniform sizes the list does not measure every row.
+  lsttrack->setUniformItemSizes(true);
   // The menu outlives the controls; the old connection goes before the new.
   QAction* item = action(QStringLiteral("menu_multi"));
   disconnect(item, &QAction::triggered, this, nullptr);
