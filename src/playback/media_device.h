@@ -27,14 +27,22 @@ class MediaDevice : public QObject {
   using QObject::QObject;
   ~MediaDevice() override = default;
 
+  // Returns with the medium ready at its start, mode Stopped.
   virtual void open(const QString& fileName) = 0;
-  virtual void play() = 0;   // from the current position
-  virtual void pause() = 0;  // holds the position
+  // From the current position. At the end there is nothing left to play:
+  // the mode stays Stopped until a seek moves back.
+  virtual void play() = 0;
+  virtual void pause() = 0;  // Playing -> Paused, holds the position
   virtual void stop() = 0;   // holds the position, as the platform's stop does
+  // Moves to ms (clamped to 0..length) and keeps the mode: a playing medium
+  // plays on from there, a stopped one starts there at the next play(). A
+  // seek to the length stands at the end (a playing medium stops there and
+  // emits finished()).
   virtual void seek(qint64 ms) = 0;
   virtual void eject() {}
 
-  // Once the medium has played to its end positionMs() equals lengthMs().
+  // 0 <= positionMs() <= lengthMs(); the two are equal only once the medium
+  // has played (or been moved) to its end, and stay equal until a seek back.
   virtual qint64 positionMs() = 0;
   virtual qint64 lengthMs() = 0;
   virtual qint64 startMs() { return 0; }
@@ -51,6 +59,8 @@ class MediaDevice : public QObject {
 
  Q_SIGNALS:
   // The medium reached its end, or the backend hit an error while playing.
+  // Either may come queued, after the call or event that caused it; the
+  // file device always queues them, so its slots may close it.
   void finished();
   void errorOccurred(const QString& message);
 };

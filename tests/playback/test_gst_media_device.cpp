@@ -80,7 +80,8 @@ class MonitorRecorder {
     proc_.start(QStringLiteral("parec"), {QStringLiteral("--device=mirova_test.monitor"), QStringLiteral("--raw"),
                                           QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
                                           QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
-    return proc_.waitForStarted(5000);
+    // Live once the monitor's first bytes (silence) arrive.
+    return proc_.waitForStarted(5000) && proc_.waitForReadyRead(5000);
   }
   ~MonitorRecorder() {
     proc_.kill();
@@ -251,7 +252,7 @@ class TestGstMediaDevice : public QObject {
     const qint64 landed = dev.positionMs();
     QVERIFY2(std::abs(landed - target) <= 100, qPrintable(QStringLiteral("%1 for %2").arg(landed).arg(target)));
     QCOMPARE(dev.mode(), int(MediaDevice::Playing));
-    qInfo("%s: open %lld ms, seek %lld ms", qPrintable(file), openMs, seekMs);
+    qInfo("%s: open %lld ms, seek %lld ms, peak %d", qPrintable(file), openMs, seekMs, peak);
     playToEnd(dev);
   }
 
