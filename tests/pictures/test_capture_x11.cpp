@@ -81,9 +81,10 @@ void TestCaptureX11::captures() {
   QCOMPARE(reader.format(), QByteArray("bmp"));
   const QImage saved = reader.read();
   QCOMPARE(saved.size(), QSize(1024, 768));
+  // Nothing else is on the screen: neither the window nor a frame around it.
   QCOMPARE(count(saved, kWindow), 0);
   QCOMPARE(saved.pixelColor(where.center()), kRoot);
-  QCOMPARE(saved.pixelColor(where.topLeft() + QPoint(5, 5)), kRoot);
+  QCOMPARE(count(saved, kRoot), 1024 * 768);
   QVERIFY(w.piccopy->isHidden());
   QCOMPARE(w.piccopy->size(), QSize(1024, 768));
   const QImage firstCopy = w.piccopy->pixmap().toImage();
