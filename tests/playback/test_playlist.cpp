@@ -114,6 +114,7 @@ class TestPlaylist : public QObject {
   void unreadableFolderStays();
   void okHandsOverAndPlaysInOrder();
   void okWithEmptyListStaysOpen();
+  void unplayableFirstFileIsReported();
   void leavingWithoutOk_data();
   void leavingWithoutOk();
   void drives_data();
@@ -334,6 +335,23 @@ void TestPlaylist::okWithEmptyListStaysOpen() {
   QCOMPARE(texts(r.w->lsttrack), QStringList{kHeader});
   QVERIFY(r.log.isEmpty());
   QCOMPARE(r.w->listmode, basic::kFalse);
+}
+
+void TestPlaylist::unplayableFirstFileIsReported() {
+  Rig r;
+  r.fp.media.script.lengths.remove(r.at("noext"));
+  multi& m = r.open();
+  Rig::choose(m, {"noext", "a.wav"});
+  QTest::mouseClick(m.cmd_ok, Qt::LeftButton);
+  QVERIFY(!Rig::window());
+  QVERIFY(r.w->isEnabled());
+  QCOMPARE(r.fp.messages.shown.size(), 1);
+  QVERIFY2(r.fp.messages.texts().first().contains(r.at("noext")), qPrintable(r.fp.messages.texts().first()));
+  QCOMPARE(texts(r.w->lsttrack), (QStringList{kHeader, "noext", "a.wav"}));
+  QCOMPARE(r.w->listcount, qint16(3));
+  // The list is taken over all the same: Next gets to the playable entry.
+  r.w->mcicdplayer_NextClick();
+  QCOMPARE(r.opened().last(), "open " + r.at("a.wav"));
 }
 
 void TestPlaylist::leavingWithoutOk_data() {
