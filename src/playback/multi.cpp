@@ -234,6 +234,9 @@ multi::multi(frmcd& main) : QWidget(nullptr, Qt::Window), main_(&main) {
     main_ = nullptr;
     delete this;
   });
+  // A disabled window can still be closed from its frame; the list chosen
+  // here must not start playing in a main window that has gone.
+  main.installEventFilter(this);
   buildControls();
   Form_Load();
 }
@@ -393,6 +396,11 @@ void multi::closeEvent(QCloseEvent* event) {
   if (!handingOver_) List1->clear();
   Form_Unload();
   event->accept();
+}
+
+bool multi::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == main_ && event->type() == QEvent::Close) cmd_cancel_Click();
+  return QWidget::eventFilter(watched, event);
 }
 
 void multi::Form_Unload() {

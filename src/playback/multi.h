@@ -93,7 +93,8 @@ class FileListBox : public QListWidget {
 // The playlist window. It disables the main window while it is open and
 // hands the chosen names over through the main window's track list,
 // multidir and readmulti. Built afresh each time; deletes itself when
-// closed. A close from the window frame acts as Cancel.
+// closed. A close from the window frame acts as Cancel, and so does the
+// main window closing meanwhile.
 class multi : public QWidget {
   Q_OBJECT
  public:
@@ -133,6 +134,7 @@ class multi : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();

@@ -355,16 +355,17 @@ void TestPlaylist::unplayableFirstFileIsReported() {
 }
 
 void TestPlaylist::leavingWithoutOk_data() {
-  QTest::addColumn<bool>("byFrame");
+  QTest::addColumn<QString>("how");
   QTest::addColumn<bool>("listPlaying");
-  QTest::newRow("Cancel, nothing playing") << false << false;
-  QTest::newRow("Cancel while a list plays") << false << true;
-  QTest::newRow("frame close, nothing playing") << true << false;
-  QTest::newRow("frame close while a list plays") << true << true;
+  QTest::newRow("Cancel, nothing playing") << "cancel" << false;
+  QTest::newRow("Cancel while a list plays") << "cancel" << true;
+  QTest::newRow("frame close, nothing playing") << "frame" << false;
+  QTest::newRow("frame close while a list plays") << "frame" << true;
+  QTest::newRow("main window closed meanwhile") << "main" << false;
 }
 
 void TestPlaylist::leavingWithoutOk() {
-  QFETCH(bool, byFrame);
+  QFETCH(QString, how);
   QFETCH(bool, listPlaying);
   Rig r;
   if (listPlaying) {
@@ -383,12 +384,18 @@ void TestPlaylist::leavingWithoutOk() {
   multi& m = r.open();
   Rig::doubleClick(m.Dir1, "sub");
   Rig::choose(m, {"e.wav"});
-  if (byFrame)
+  if (how == QLatin1String("frame"))
     m.close();
+  else if (how == QLatin1String("main"))
+    r.w->close();
   else
     QTest::mouseClick(m.cmd_cancel, Qt::LeftButton);
   QVERIFY(!Rig::window());
   QVERIFY(r.w->isEnabled());
+  if (how == QLatin1String("main")) {
+    QVERIFY(r.opened().isEmpty());
+    return;
+  }
   QCOMPARE(texts(r.w->lsttrack), rows);
   QCOMPARE(r.w->filelist, files);
   QCOMPARE(r.w->multidir, dir);
