@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -191,6 +192,16 @@ void TestPlaylist::startsInCurrentFolder() {
   QCOMPARE(m.Dir1->currentItem()->text(), QDir(r.dir).dirName());
   QVERIFY(m.List1->count() == 0);
   QVERIFY(m.File1->fileName().isEmpty());
+  m.close();
+
+  // A current folder on another drive starts there, below that drive's root.
+  const QString parent = QFileInfo(r.dir).path();
+  r.fp.drives.add(QLatin1Char('e'), parent, Drives::Removable, QStringLiteral("STICK"));
+  multi& again = r.open();
+  QCOMPARE(again.Drive1->currentText(), QStringLiteral("e: [STICK]"));
+  QCOMPARE(again.Dir1->path(), r.dir);
+  QCOMPARE(texts(again.Dir1).first(), parent);
+  QCOMPARE(again.File1->count(), 6);
 }
 
 void TestPlaylist::pattern_data() {
