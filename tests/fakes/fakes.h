@@ -186,11 +186,7 @@ class FakeDrives : public Drives {
  public:
   FakeDrives();
   QList<Drive> drives;
-  int lists = 0;
-  QList<Drive> list() override {
-    ++lists;
-    return drives;
-  }
+  QList<Drive> list() override { return drives; }
   // Adds (or replaces) a drive; an empty folder is a drive without a disc.
   void add(QChar letter, const QString& folder, Type type = CdRom, const QString& label = QString());
 };
