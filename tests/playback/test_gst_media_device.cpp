@@ -157,6 +157,9 @@ class TestGstMediaDevice : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
+    // The last case stops the sound server: never the desktop's own.
+    QVERIFY2(qEnvironmentVariable("PULSE_RUNTIME_PATH").contains(QLatin1String("/mirova-pulse.")),
+             "run under tests/support/with_pulse.sh");
     QVERIFY(dir_.isValid());
     const QString sine = QStringLiteral("sine=frequency=440:duration=3");
     const QString bars = QStringLiteral("testsrc=size=320x240:rate=25:duration=3");
@@ -401,6 +404,31 @@ class TestGstMediaDevice : public QObject {
     control.setDeviceType(QStringLiteral("cdaudio"));
     QVERIFY_THROWS_EXCEPTION(basic::Error, control.setCommand(QStringLiteral("open")));
     QVERIFY(!control.isOpen());
+  }
+
+  // The sound server going away while a file plays: the device reports it
+  // once, stops where it was and ignores further commands. Runs last, as the
+  // private server is gone afterwards.
+  void soundServerLostWhilePlaying() {
+    GstMediaDevice dev;
+    dev.open(path("bars.avi"));
+    QSignalSpy errors(&dev, &MediaDevice::errorOccurred);
+    QSignalSpy finished(&dev, &MediaDevice::finished);
+    dev.play();
+    QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 3000);
+    QCOMPARE(QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("--kill")}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 5000);
+    QVERIFY2(errors[0][0].toString().contains(QLatin1String("bars.avi")), qPrintable(errors[0][0].toString()));
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
+    const qint64 held = dev.positionMs();
+    QVERIFY(held > 0 && held < dev.lengthMs());
+    dev.play();
+    dev.seek(500);
+    QTest::qWait(300);
+    QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
+    QCOMPARE(dev.positionMs(), held);
+    QCOMPARE(errors.size(), 1);
   }
 };
 
