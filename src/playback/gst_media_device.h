@@ -15,8 +15,8 @@ typedef struct _GstMessage GstMessage;
 // with a General MIDI soundfont), AVI, MPEG and Video CD .dat files, whether
 // plain MPEG program streams or RIFF/CDXA sector images. Sound goes to the
 // desktop's sound server; video is shown in a top-level window of the
-// device's own, titled with the file name, sized to the picture, shown at the
-// first play and closed with the device.
+// device's own, titled with the file name, sized to the picture, shown by
+// play() (again, if the user has closed it) and closed with the device.
 //
 // open() is synchronous: it returns once the first frame is ready (or raises
 // basic::Error: kFileNotFound for a missing file, kCannotPlay for a damaged
@@ -31,8 +31,9 @@ typedef struct _GstMessage GstMessage;
 class GstMediaDevice final : public MediaDevice {
   Q_OBJECT
  public:
-  // Rate of the frames time format for media without video. The platform
-  // had no frame unit for sound; 30 per second gives steps of about 33 ms.
+  // Rate of the frames time format for media without video (and for video
+  // of variable rate). The platform had no frame unit for sound; 30 per
+  // second gives steps of about 33 ms.
   static constexpr double kAudioFramesPerSecond = 30.0;
   // Longest wait for a file to preroll in open().
   static constexpr int kOpenTimeoutMs = 10000;
