@@ -29,19 +29,25 @@ bool nameLess(const QString& a, const QString& b) {
   return c != 0 ? c < 0 : a < b;
 }
 
-// The entries of one folder, without hidden ones, sorted as a person reads
-// them. The kind comes from the directory entry itself wherever the file
-// system gives it, so a large folder is not stat()ed file by file.
-QStringList entriesOf(const QString& folder, QDir::Filters kind) {
-  QStringList names;
-  QDirIterator it(folder, kind | QDir::NoDotAndDotDot);
+}  // namespace
+
+// One pass over the folder gives both lists, without hidden entries, each
+// sorted as a person reads them. The kind of an entry comes from the
+// directory entry itself wherever the file system gives it, so a large
+// folder is not stat()ed file by file.
+FolderEntries FolderEntries::read(const QString& folder) {
+  FolderEntries e;
+  QDirIterator it(folder, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
   while (it.hasNext()) {
     it.next();
-    names.append(it.fileName());
+    (it.fileInfo().isDir() ? e.folders : e.files).append(it.fileName());
   }
-  std::sort(names.begin(), names.end(), nameLess);
-  return names;
+  std::sort(e.folders.begin(), e.folders.end(), nameLess);
+  std::sort(e.files.begin(), e.files.end(), nameLess);
+  return e;
 }
+
+namespace {
 
 bool enterable(const QString& folder) {
   const QFileInfo fi(folder);
@@ -138,7 +144,8 @@ void DirListBox::showFolder(const QString& root, const QString& folder) {
     at = joined(at, step);
     current = add(open, step, at, ++depth);
   }
-  for (const QString& sub : entriesOf(folder, QDir::Dirs)) add(closed, sub, joined(folder, sub), depth + 1);
+  entries_ = FolderEntries::read(folder);
+  for (const QString& sub : entries_.folders) add(closed, sub, joined(folder, sub), depth + 1);
   setCurrentItem(current);
   setUpdatesEnabled(true);
   scrollToItem(current);
@@ -171,9 +178,11 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
   setUniformItemSizes(true);
 }
 
-void FileListBox::setPath(const QString& folder) {
+void FileListBox::setPath(const QString& folder) { setPath(folder, FolderEntries::read(folder).files); }
+
+void FileListBox::setPath(const QString& folder, const QStringList& files) {
   path_ = folder;
-  names_ = entriesOf(folder, QDir::Files);
+  names_ = files;
   fill();
 }
 
@@ -300,7 +309,7 @@ void multi::buildControls() {
   } catch (const basic::Error&) {
   }
   File1->setPattern(filetype->currentText());
-  File1->setPath(Dir1->path());
+  File1->setPath(Dir1->path(), Dir1->entries().files);
 
   connect(Drive1, &DriveListBox::Change, this, &multi::Drive1_Change);
   connect(Dir1, &DirListBox::Change, this, &multi::Dir1_Change);
@@ -334,7 +343,8 @@ void multi::Drive1_Change() {
 }
 
 void multi::Dir1_Change() {
-  File1->setPath(Dir1->path());
+  // The folder was just read for the directory list: its files come along.
+  File1->setPath(Dir1->path(), Dir1->entries().files);
   List1->clear();
 }
 

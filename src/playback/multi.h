@@ -11,6 +11,14 @@ class QLabel;
 class QPushButton;
 class frmcd;
 
+// What one folder holds, read in one pass: subfolders and files, each
+// without hidden entries and sorted without regard to case.
+struct FolderEntries {
+  QStringList folders;
+  QStringList files;
+  static FolderEntries read(const QString& folder);
+};
+
 // The drive list: one entry per drive letter, "c: [/]" first. Change comes
 // when the shown drive changes, by the user's pick or by setDrive().
 class DriveListBox : public QComboBox {
@@ -47,6 +55,8 @@ class DirListBox : public QListWidget {
   void setPath(const QString& folder);
   // Moves to another drive: `root` becomes both root and current folder.
   void setDrive(const QString& root);
+  // The current folder as last read.
+  const FolderEntries& entries() const { return entries_; }
 
  Q_SIGNALS:
   void Change();
@@ -61,6 +71,7 @@ class DirListBox : public QListWidget {
   void showFolder(const QString& root, const QString& folder);
   QString root_;
   QString path_;
+  FolderEntries entries_;
 };
 
 // The file list: the files of one folder whose names match the pattern,
@@ -73,6 +84,8 @@ class FileListBox : public QListWidget {
   explicit FileListBox(QWidget* parent = nullptr);
   QString path() const { return path_; }
   void setPath(const QString& folder);
+  // The same with the folder's files already read (sorted).
+  void setPath(const QString& folder, const QStringList& files);
   QString pattern() const { return pattern_; }
   // Wildcards as the file dialogs take them, several joined with ';'; case
   // does not matter; "*.*" (or an empty pattern) shows every file and
