@@ -409,7 +409,9 @@ void multi::closeEvent(QCloseEvent* event) {
 }
 
 bool multi::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == main_ && event->type() == QEvent::Close) cmd_cancel_Click();
+  // The type first: while the main window is being destroyed it still sends
+  // events, and main_ must not be looked at then.
+  if (event->type() == QEvent::Close && watched == main_) cmd_cancel_Click();
   return QWidget::eventFilter(watched, event);
 }
 
