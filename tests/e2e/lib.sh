@@ -12,7 +12,7 @@ e2e_home() {
 e2e_wait_window() {
   local pattern=$1 seconds=${2:-15} id
   for _ in $(seq $((seconds * 10))); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1 || true)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
     sleep 0.1
   done
