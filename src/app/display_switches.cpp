@@ -7,7 +7,7 @@
 #include "app/settings_store.h"
 #include "core/message_boxes.h"
 #include "core/program_exit.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 
 void frmcd::writeKj(const QString& key, const QString& value) {
   platform_.settings.write(kApp, QStringLiteral("kj"), key, value);

@@ -15,8 +15,8 @@
 #include "core/message_boxes.h"
 #include "core/picture_loader.h"
 #include "core/program_exit.h"
+#include "core/range_scrollbar.h"
 #include "core/twips.h"
-#include "core/vb_scrollbar.h"
 #include "playback/media_control.h"
 #include "volume/cls_volume.h"
 
@@ -185,7 +185,7 @@ void frmcd::buildControls() {
   place(piccopy, "piccopy", nullptr, 1920, 480, 375, 495);
   piccopy->hide();
 
-  vsVolume = new VbScrollBar(Qt::Vertical, area);
+  vsVolume = new RangeScrollBar(Qt::Vertical, area);
   place(vsVolume, "vsVolume", nullptr, 2250, 240, 90, 1200);
 
   lsttrack = new QListWidget(area);
@@ -196,7 +196,7 @@ void frmcd::buildControls() {
     lsttrack->setPalette(p);
   }
 
-  HScroll1 = new VbScrollBar(Qt::Horizontal, area);
+  HScroll1 = new RangeScrollBar(Qt::Horizontal, area);
   place(HScroll1, "HScroll1", nullptr, 0, 1540, 2415, 90);
   HScroll1->setEnabled(false);
 

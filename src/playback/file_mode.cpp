@@ -8,7 +8,7 @@
 #include "app/frmcd.h"
 #include "core/basic.h"
 #include "core/message_boxes.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "playback/media_control.h"
 
 namespace {
@@ -55,7 +55,7 @@ void showLength(frmcd& w) {
 // The slider becomes a percentage of the file. Shown even when switched off:
 // seeking is part of playing a file; the stored switch stays as it is.
 void setUpSlider(frmcd& w) {
-  VbScrollBar* s = w.HScroll1;
+  RangeScrollBar* s = w.HScroll1;
   s->setEnabled(true);
   s->setVisible(true);
   s->setMax(100);
@@ -174,6 +174,6 @@ void frmcd::wirePlayback() {
   };
   for (const auto& [signal, handler] : events)
     connect(mcicdplayer, signal, this, [this, h = handler] { runReported(*this, h); });
-  connect(HScroll1, &VbScrollBar::Scroll, this, [this] { runReported(*this, &frmcd::HScroll1_Scroll); });
+  connect(HScroll1, &RangeScrollBar::Scroll, this, [this] { runReported(*this, &frmcd::HScroll1_Scroll); });
   connect(lsttrack, &QListWidget::itemDoubleClicked, this, [this] { runReported(*this, &frmcd::lsttrack_DblClick); });
 }

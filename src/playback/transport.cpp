@@ -8,7 +8,7 @@
 #include "app/frmcd.h"
 #include "core/basic.h"
 #include "core/message_boxes.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "playback/media_control.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "app/frmcd.h"
 #include "core/launcher.h"
 #include "core/message_boxes.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "volume/cls_volume.h"
 #include "volume/slider_scale.h"
 
@@ -31,8 +31,8 @@ void frmcd::vsVolume_Change() { volume->prSpeakerVolume(speakerScale(*volume).vo
 void frmcd::vsVolume_Scroll() { vsVolume_Change(); }
 
 void frmcd::wireVolume() {
-  connect(vsVolume, &VbScrollBar::Change, this, &frmcd::vsVolume_Change);
-  connect(vsVolume, &VbScrollBar::Scroll, this, &frmcd::vsVolume_Scroll);
+  connect(vsVolume, &RangeScrollBar::Change, this, &frmcd::vsVolume_Change);
+  connect(vsVolume, &RangeScrollBar::Scroll, this, &frmcd::vsVolume_Scroll);
 }
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/frmcd.h"
 #include "app/settings_store.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "dialogs/capture_notice.h"
 #include "fakes/fakes.h"
 #include "playback/media_control.h"

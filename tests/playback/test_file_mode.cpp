@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "app/frmcd.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "playback/media_control.h"
 
@@ -109,7 +109,7 @@ class TestFileMode : public QObject {
     QCOMPARE(asked.title, QStringLiteral("请选择多媒体文件"));
     QCOMPARE(asked.nameFilters.size(), 7);
     QCOMPARE(asked.nameFilters.at(asked.selectedFilter), QStringLiteral("VCD文件(*.dat) (*.dat)"));
-    VbScrollBar* s = r.w->HScroll1;
+    RangeScrollBar* s = r.w->HScroll1;
     QVERIFY(s->isEnabled() && s->isVisible());
     QCOMPARE(QList<int>({s->Min(), s->Max(), s->SmallChange(), s->LargeChange()}), QList<int>({0, 100, 1, 1}));
     // A file chosen alone is no list: double-clicking its row restarts nothing.
@@ -241,7 +241,7 @@ class TestFileMode : public QObject {
     Rig r;
     r.choose(QStringLiteral("/m/a.mpg"), length * kMsPerFrame);
     r.log.clear();
-    VbScrollBar* s = r.w->HScroll1;
+    RangeScrollBar* s = r.w->HScroll1;
     s->setSliderDown(true);
     s->setSliderPosition(value);
     QCOMPARE(r.mc().From(), from);

@@ -11,7 +11,7 @@
 #include <QTextStream>
 
 #include "app/frmcd.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "slider_mouse.h"
 #include "volume/alsa_mixer.h"

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/frmcd.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "slider_mouse.h"
 #include "volume/alsa_mixer.h"

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "app/frmcd.h"
-#include "core/vb_scrollbar.h"
+#include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "slider_mouse.h"
 #include "volume/cls_volume.h"
@@ -93,9 +93,9 @@ void TestVolumeSlider::sliderFollowsRange() {
 void TestVolumeSlider::dragWritesEveryPosition() {
   Fixture f;
   frmcd& w = f.start();
-  VbScrollBar* bar = w.vsVolume;
-  QSignalSpy scrolls(bar, &VbScrollBar::Scroll);
-  QSignalSpy changes(bar, &VbScrollBar::Change);
+  RangeScrollBar* bar = w.vsVolume;
+  QSignalSpy scrolls(bar, &RangeScrollBar::Scroll);
+  QSignalSpy changes(bar, &RangeScrollBar::Change);
   QList<int> seen;
   {
     Drag d(bar);

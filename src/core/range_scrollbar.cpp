@@ -1,9 +1,9 @@
-#include "vb_scrollbar.h"
+#include "range_scrollbar.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-VbScrollBar::VbScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+RangeScrollBar::RangeScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
   setSingleStep(1);
   setPageStep(1);
   applyRange(0);
@@ -24,30 +24,30 @@ VbScrollBar::VbScrollBar(Qt::Orientation orientation, QWidget* parent) : QScroll
   });
 }
 
-int VbScrollBar::Value() const { return fromQt(value()); }
+int RangeScrollBar::Value() const { return fromQt(value()); }
 
-void VbScrollBar::applyRange(int keep) {
+void RangeScrollBar::applyRange(int keep) {
   const QSignalBlocker block(this);
   setRange(0, std::abs(max_ - min_));
   const int lo = std::min(min_, max_), hi = std::max(min_, max_);
   QScrollBar::setValue(toQt(std::clamp(keep, lo, hi)));
 }
 
-void VbScrollBar::setMin(int v) {
+void RangeScrollBar::setMin(int v) {
   const int before = Value();
   min_ = v;
   applyRange(before);
   if (Value() != before) Q_EMIT Change();
 }
 
-void VbScrollBar::setMax(int v) {
+void RangeScrollBar::setMax(int v) {
   const int before = Value();
   max_ = v;
   applyRange(before);
   if (Value() != before) Q_EMIT Change();
 }
 
-void VbScrollBar::setValue(int v) {
+void RangeScrollBar::setValue(int v) {
   const int lo = std::min(min_, max_), hi = std::max(min_, max_);
   QScrollBar::setValue(toQt(std::clamp(v, lo, hi)));
 }

@@ -7,10 +7,10 @@
 // signed 16-bit. Change is raised for every change of Value except while the
 // thumb is dragged, and once at the end of a drag; Scroll for every position
 // reported while dragging.
-class VbScrollBar : public QScrollBar {
+class RangeScrollBar : public QScrollBar {
   Q_OBJECT
  public:
-  explicit VbScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+  explicit RangeScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
 
   int Min() const { return min_; }
   int Max() const { return max_; }
