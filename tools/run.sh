@@ -9,7 +9,7 @@ cmake --build "$root/build" --target mirova
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   n=77
   echo "No display found: starting a virtual X display :$n (Xvfb)."
-  echo "Look at it with: DISPLAY=:$n xwd -root | convert xwd:- shot.png  (or any VNC/X viewer)"
+  echo "Look at it with: xwd -display :$n -root -out shot.xwd  (then open shot.xwd in an image viewer), or any X/VNC viewer."
   Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
   export DISPLAY=":$n"
   sleep 1
