@@ -15,8 +15,8 @@ class Launcher {
   virtual QString find(const QString& program) const = 0;
   virtual bool start(const QString& program, const QStringList& arguments) = 0;
 
-  // Starts the first command of the list whose program is found; false when
-  // none is found or the one found does not start.
+  // Tries the commands in order and stops at the first that is found and
+  // starts; false when none does.
   bool startFirst(const QList<Command>& candidates);
 };
 

@@ -25,7 +25,7 @@ void ProcessExit::endNow() {
 bool Launcher::startFirst(const QList<Command>& candidates) {
   for (const Command& c : candidates) {
     const QString path = find(c.program);
-    if (!path.isEmpty()) return start(path, c.arguments);
+    if (!path.isEmpty() && start(path, c.arguments)) return true;
   }
   return false;
 }

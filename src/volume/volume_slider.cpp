@@ -66,10 +66,7 @@ void frmcd::vol_Click() {
     panels << Launcher::Command{QStringLiteral("x-terminal-emulator"), {QStringLiteral("-e"), alsamixer}}
            << Launcher::Command{QStringLiteral("xterm"), {QStringLiteral("-e"), alsamixer}};
   }
-  for (const Launcher::Command& c : panels) {
-    const QString path = platform_.launcher.find(c.program);
-    if (!path.isEmpty() && platform_.launcher.start(path, c.arguments)) return;
-  }
+  if (platform_.launcher.startFirst(panels)) return;
   platform_.messages.show(QStringLiteral("无法打开音量控制！"), kTitle);
   show();
   raise();
