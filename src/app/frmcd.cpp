@@ -147,11 +147,7 @@ void frmcd::buildControls() {
   area->resize(kDesignClient);
   setCentralWidget(area);
 
-  auto place = [](QWidget* w, const char* name, const char* tip, int l, int t, int wd, int h) {
-    w->setObjectName(QLatin1String(name));
-    if (tip) w->setToolTip(QString::fromUtf8(tip));
-    w->setGeometry(twips::rect(l, t, wd, h));
-  };
+  using twips::place;
   cdload = new QPushButton(QStringLiteral("CD"), area);
   place(cdload, "cdload", "搜索CD唱片", 120, 120, 420, 260);
   vcdload = new QPushButton(QStringLiteral("VCD"), area);

@@ -253,11 +253,7 @@ multi::multi(frmcd& main) : QWidget(nullptr, Qt::Window), main_(&main) {
 multi::~multi() = default;
 
 void multi::buildControls() {
-  auto place = [](QWidget* w, const char* name, const char* tip, int l, int t, int wd, int h) {
-    w->setObjectName(QLatin1String(name));
-    if (tip) w->setToolTip(QString::fromUtf8(tip));
-    w->setGeometry(twips::rect(l, t, wd, h));
-  };
+  using twips::place;
   Drives& drives = main_->platform().drives;
   Drive1 = new DriveListBox(drives.list(), this);
   place(Drive1, "Drive1", nullptr, 120, 120, 1695, 300);
