@@ -1,10 +1,7 @@
-// The capture button on a real X server (Xvfb, 1024x768, root #306090) with
-// the real screen grab; everything else on fakes.
+// The capture button with the real grab on a private X server; the rest on fakes.
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageReader>
-#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -21,29 +18,16 @@ const QColor kOther(0x00, 0xC0, 0x00);
 
 int count(const QImage& img, const QColor& c) {
   const QImage rgb = img.convertToFormat(QImage::Format_RGB32);
-  const QRgb want = c.rgb();
   int n = 0;
-  for (int y = 0; y < rgb.height(); ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-    for (int x = 0; x < rgb.width(); ++x) n += (line[x] | 0xFF000000u) == want;
-  }
+  for (int y = 0; y < rgb.height(); ++y)
+    for (int x = 0; x < rgb.width(); ++x) n += rgb.pixel(x, y) == c.rgb();
   return n;
-}
-
-// Waits until the X server shows at least `least` pixels of a colour.
-bool waitForColour(ScreenGrabber& g, const QColor& c, int least) {
-  for (int i = 0; i < 100; ++i) {
-    if (count(g.grabScreen(), c) >= least) return true;
-    QTest::qWait(20);
-  }
-  return false;
 }
 }  // namespace
 
 class TestCaptureX11 : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void initTestCase();
   void captures();
   void wholeDesktop();
 
@@ -52,10 +36,7 @@ class TestCaptureX11 : public QObject {
   QtScreenGrabber grabber;
 };
 
-void TestCaptureX11::initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
-
 void TestCaptureX11::captures() {
-  QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1024, 768));
   QTemporaryDir dir;
   fp.pictures.add(QStringLiteral("/opt/mirova/bg.bmp"), {400, 300}, kWindow);
   // The fake screen hands out what the real grab reads off the X server.
@@ -64,71 +45,43 @@ void TestCaptureX11::captures() {
   frmcd w(p);
   w.start();
   w.move(200, 150);
-  QVERIFY(QTest::qWaitForWindowExposed(&w));
-  const QRect where = w.geometry();
-  QVERIFY2(waitForColour(grabber, kWindow, 1000), "the main window never reached the screen");
+  QTRY_VERIFY(count(grabber.grabScreen(), kWindow) >= 1000);  // the window is on the screen
   w.cmd_scr->show();
+  const QSize screen = QGuiApplication::primaryScreen()->virtualSize();
 
-  // 1. Saved: the screen at its size, without the main window.
-  const QString first = dir.filePath(QStringLiteral("screen.bmp"));
-  fp.filePicker.answers.push_back(first);
-  QElapsedTimer t;
-  t.start();
+  // Saved: the bare root at the screen's size, neither the window nor a frame in it.
+  const QString shot = dir.filePath(QStringLiteral("screen.bmp"));
+  fp.filePicker.answers.push_back(shot);
   w.cmd_scr->click();
-  qInfo("capture and save of the %dx%d screen: %lld ms", 1024, 768, t.elapsed());
-  QVERIFY(w.isVisible());
-  QImageReader reader(first);
+  QImageReader reader(shot);
   QCOMPARE(reader.format(), QByteArray("bmp"));
   const QImage saved = reader.read();
-  QCOMPARE(saved.size(), QSize(1024, 768));
-  // Nothing else is on the screen: neither the window nor a frame around it.
-  QCOMPARE(count(saved, kWindow), 0);
-  QCOMPARE(saved.pixelColor(where.center()), kRoot);
-  QCOMPARE(count(saved, kRoot), 1024 * 768);
-  QVERIFY(w.piccopy->isHidden());
-  QCOMPARE(w.piccopy->size(), QSize(1024, 768));
-  const QImage firstCopy = w.piccopy->pixmap().toImage();
+  QCOMPARE(saved.size(), screen);
+  QCOMPARE(count(saved, kRoot), screen.width() * screen.height());
 
-  // 2. Cancelled: nothing written, the window back on the screen.
-  QVERIFY(waitForColour(grabber, kWindow, 1000));
+  // Cancelled: nothing written, the window back on the screen.
   fp.filePicker.answers.push_back(std::nullopt);
   w.cmd_scr->click();
-  QVERIFY(w.isVisible());
-  QVERIFY(waitForColour(grabber, kWindow, 1000));
+  QTRY_VERIFY(count(grabber.grabScreen(), kWindow) >= 1000);
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("screen.bmp")});
 
-  // 3. Another window on the screen: the new copy replaces the old one.
+  // Another window on the screen: the next capture replaces the first.
   QWidget other;
   other.setWindowFlag(Qt::X11BypassWindowManagerHint);
   other.setGeometry(700, 500, 120, 90);
-  QPalette pal = other.palette();
-  pal.setColor(QPalette::Window, kOther);
-  other.setPalette(pal);
+  other.setPalette(QPalette(kOther));
   other.setAutoFillBackground(true);
   other.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&other));
-  QVERIFY(waitForColour(grabber, kOther, 100 * 80));
-  const QString second = dir.filePath(QStringLiteral("again.bmp"));
-  fp.filePicker.answers.push_back(second);
+  QTRY_VERIFY(count(grabber.grabScreen(), kOther) >= 100 * 80);
+  fp.filePicker.answers.push_back(shot);
   w.cmd_scr->click();
-  QCOMPARE(count(firstCopy, kOther), 0);
-  QVERIFY(count(w.piccopy->pixmap().toImage(), kOther) >= 100 * 80);
-  QImage again;
-  QVERIFY(again.load(second));
+  const QImage again(shot);
   QVERIFY(count(again, kOther) >= 100 * 80);
   QCOMPARE(count(again, kWindow), 0);
 
   QCOMPARE(fp.filePicker.requests.size(), 3);
   for (const FilePicker::Request& r : fp.filePicker.requests) QCOMPARE(r.initialName, QStringLiteral("mirova.bmp"));
   QVERIFY(fp.messages.shown.isEmpty());
-
-  // How long the two halves take on their own.
-  t.restart();
-  const QImage shot = grabber.grabScreen();
-  const qint64 grabMs = t.elapsed();
-  t.restart();
-  QVERIFY(shot.save(dir.filePath(QStringLiteral("timed.bmp")), "BMP"));
-  qInfo("grab %lld ms, save as BMP %lld ms", grabMs, t.elapsed());
 }
 
 // Every monitor, not only the one Qt calls primary.
