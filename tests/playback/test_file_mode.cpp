@@ -1,8 +1,12 @@
-// Single files and file lists on the main window, driven through the real
-// controls over a scripted media device (25 frames per second: a frame is 40 ms).
+// Single files and playlists on the main window over a scripted media device (25 frames
+// per second: a frame is 40 ms), and the playlist window over a folder of real files.
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -10,436 +14,288 @@
 #include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "playback/media_control.h"
+#include "playback/multi.h"
 
 namespace {
 constexpr qint64 kMsPerFrame = 40;
 const QString kHeader = QStringLiteral("播放列表:");
-const QColor kRed(0xFF, 0x00, 0x00), kGrey(0x40, 0x40, 0x40);
 
+QStringList texts(const QListWidget* l) {
+  QStringList t;
+  for (int i = 0; i < l->count(); ++i) t << l->item(i)->text();
+  return t;
+}
+
+// A folder of real files as the current folder, the main window on fakes.
 struct Rig {
+  QTemporaryDir tmp;
+  QString dir = QDir(tmp.path()).canonicalPath();
   FakePlatform fp;
   Platform p = fp.platform();
   std::unique_ptr<frmcd> w;
   QStringList& log = fp.media.script.log;
 
   Rig() {
-    fp.pictures.add(fp.programFolder + QStringLiteral("/bg.bmp"));
+    QDir(dir).mkdir("sub");
+    for (const char* name : {"a.wav", "b.mp3", "C.MP3", "d.mid", "sub/e.wav"}) {
+      QFile(at(name)).open(QIODevice::WriteOnly);
+      fp.media.script.lengths[at(name)] = 3000;
+    }
+    QDir::setCurrent(dir);
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
     w = std::make_unique<frmcd>(p);
     w->start();
   }
   MediaControl& mc() const { return *w->mcicdplayer; }
   FakeMediaDevice& dev() const { return *fp.media.script.current; }
-  void choose(const QString& path, qint64 lengthMs = 60000) {
+  void chooseFile(const QString& path, qint64 lengthMs = 60000) {
     fp.media.script.lengths[path] = lengthMs;
     fp.filePicker.answers.emplace_back(path);
-    w->action(QStringLiteral("menu_vcd"))->trigger();
+    w->action("menu_vcd")->trigger();
   }
-  // What the playlist window's hand-over leaves behind, then the first entry.
-  void playlist(const QString& dir, const QStringList& names) {
-    w->lsttrack->clear();
-    w->lsttrack->addItem(kHeader);
-    w->lsttrack->addItems(names);
-    w->filelist = QStringList{QString()} + names;
-    w->listcount = qint16(names.size() + 1);
-    w->listmode = basic::kTrue;
-    w->multimode = basic::kTrue;
-    w->multidir = dir;
-    w->curfile = 1;
-    w->lsttrack->setCurrentRow(1);
-    w->playfile();
+  static multi* window() {
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* m = qobject_cast<multi*>(t); m && m->isVisible()) return m;
+    return nullptr;
   }
-  void press(MediaControl::Button b) {
-    QToolButton* button = mc().button(b);
-    QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
-    button->click();
+  multi& open() {
+    w->action("menu_multi")->trigger();
+    if (!window()) qFatal("the playlist window did not open");
+    return *window();
+  }
+  static void click(QListWidget* l, const QString& text, bool twice = false) {
+    const QList<QListWidgetItem*> found = l->findItems(text, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(text));
+    const QPoint at = l->visualItemRect(found.first()).center();
+    QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, at);  // the first click of a pair selects
+    if (twice) QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, at);
+  }
+  static void choose(multi& m, const QStringList& names) {
+    for (const QString& n : names) {
+      click(m.File1, n);
+      QTest::mouseClick(m.cmd_add, Qt::LeftButton);
+    }
+  }
+  void playlist(const QStringList& names) {
+    multi& m = open();
+    choose(m, names);
+    QTest::mouseClick(m.cmd_ok, Qt::LeftButton);
   }
   void tick() { Q_EMIT mc().StatusUpdate(); }
-  void doubleClick(int row) {
-    QListWidget* l = w->lsttrack;
-    const QPoint at = l->visualItemRect(l->item(row)).center();
-    // The first click of the pair selects; the second is the double-click.
-    QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, at);
-  }
-  QColor lamp() const { return w->lblindicator->palette().color(QPalette::Window); }
-  QStringList rows() const {
-    QStringList r;
-    for (int i = 0; i < w->lsttrack->count(); ++i) r << w->lsttrack->item(i)->text();
-    return r;
-  }
-  QStringList opened() const { return log.filter(QRegularExpression(QStringLiteral("^open "))); }
+  QStringList opened() const { return log.filter(QRegularExpression("^open ")); }
+  QString at(const QString& name) const { return dir + '/' + name; }
 };
 }  // namespace
 
 class TestFileMode : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void lengthText_data() {
+  void singleFile_data() {
     QTest::addColumn<qint64>("ms");
     QTest::addColumn<QString>("text");
     QTest::newRow("185.5 s rounds up") << qint64(185500) << "03:06";
     QTest::newRow("59.5 s rounds to even 60") << qint64(59500) << "01:00";
     QTest::newRow("60.5 s rounds to even 60") << qint64(60500) << "01:00";
-    QTest::newRow("empty") << qint64(0) << "00:00";
     QTest::newRow("three-digit minutes") << qint64(6000000) << "100:00";
   }
 
-  void lengthText() {
+  void singleFile() {
     QFETCH(qint64, ms);
     QFETCH(QString, text);
     Rig r;
-    r.choose(QStringLiteral("/m/a.mp3"), ms);
-    QCOMPARE(r.w->lbltime->text(), text);
-    QCOMPARE(r.w->timemin * 60 + r.w->timesec, text.section(':', 0, 0).toInt() * 60 + text.section(':', 1).toInt());
-  }
-
-  void singleFile() {
-    Rig r;
-    r.choose(QStringLiteral("/m/clip.avi"));
-    QCOMPARE(r.rows(), QStringList({kHeader, QStringLiteral("/m/clip.avi")}));
-    QCOMPARE(r.w->lbltrack->text(), QStringLiteral("1"));
-    QCOMPARE(r.w->windowTitle(), QStringLiteral("Savrel超级播放器-播放多媒体文件"));
-    QCOMPARE(r.w->lbltime->toolTip(), QStringLiteral("文件播放时长"));
-    QCOMPARE(r.w->listmode, basic::kFalse);
-    QCOMPARE(r.fp.media.createdTypes, QStringList{QString()});
-    QCOMPARE(r.log, QStringList({"open /m/clip.avi", "play"}));
-    QCOMPARE(r.mc().TimeFormat(), int(MediaControl::Frames));
-    QCOMPARE(r.mc().UpdateInterval(), 1000);
-    const FilePicker::Request& asked = r.fp.filePicker.requests.last();
-    QCOMPARE(asked.title, QStringLiteral("请选择多媒体文件"));
-    QCOMPARE(asked.nameFilters.size(), 7);
-    QCOMPARE(asked.nameFilters.at(asked.selectedFilter), QStringLiteral("VCD文件(*.dat) (*.dat)"));
-    RangeScrollBar* s = r.w->HScroll1;
-    QVERIFY(s->isEnabled() && s->isVisible());
-    QCOMPARE(QList<int>({s->Min(), s->Max(), s->SmallChange(), s->LargeChange()}), QList<int>({0, 100, 1, 1}));
-    // A file chosen alone is no list: double-clicking its row restarts nothing.
-    r.doubleClick(1);
-    QCOMPARE(r.opened().size(), 1);
-  }
-
-  void sliderShownWhenSwitchedOff() {
-    Rig r;
-    // Switched off in the store; the reload applies it.
-    r.fp.settings.set(QStringLiteral("kj"), QStringLiteral("hsb"), QStringLiteral("0"));
+    r.fp.settings.set("kj", "hsb", "0");  // the slider switched off: a file shows it all the same
     r.w->reload();
     QVERIFY(r.w->HScroll1->isHidden());
-    r.choose(QStringLiteral("/m/a.wav"));
+    r.chooseFile("/m/clip.avi", ms);
+    QCOMPARE(r.w->lbltime->text(), text);
+    QCOMPARE(texts(r.w->lsttrack), (QStringList{kHeader, "/m/clip.avi"}));
+    QCOMPARE(r.w->lbltrack->text(), QStringLiteral("1"));
+    QCOMPARE(r.w->windowTitle(), QStringLiteral("Savrel超级播放器-播放多媒体文件"));
     QVERIFY(r.w->HScroll1->isVisible());
-    QCOMPARE(r.fp.settings.value(QStringLiteral("kj"), QStringLiteral("hsb")), QStringLiteral("0"));
+    Rig::click(r.w->lsttrack, "/m/clip.avi", true);  // a file chosen alone is no list: nothing restarts
+    QCOMPARE(r.opened(), QStringList{"open /m/clip.avi"});
   }
 
-  void cancelledDialog_data() {
-    QTest::addColumn<bool>("cancelError");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("before");  // played before the cancel, if any
-    QTest::newRow("nothing chosen yet") << false << "请选择多媒体文件" << QString();
-    QTest::newRow("after a file") << false << "请选择多媒体文件"
-                                  << "/m/a.mp3";
-    QTest::newRow("after a capture") << true << "存储文件"
-                                     << "/m/a.mp3";
+  // A cancelled dialog ends quietly, a failed open with a message; either way the window goes on working.
+  void dialogOutcome_data() {
+    QTest::addColumn<QString>("broken");  // empty: the dialog is cancelled
+    QTest::newRow("cancel after a capture") << QString();
+    QTest::newRow("single file fails") << "/m/broken.avi";
+    QTest::newRow("playlist entry fails") << "C.MP3";
   }
 
-  void cancelledDialog() {
-    QFETCH(bool, cancelError);
-    QFETCH(QString, title);
-    QFETCH(QString, before);
+  void dialogOutcome() {
+    QFETCH(QString, broken);
     Rig r;
-    if (!before.isEmpty()) r.choose(before);
-    CommonDialog& d = *r.w->vcddialog;
-    if (cancelError) {  // what a capture leaves on the shared dialog
-      d.setDialogTitle(title);
-      d.setFileName(QStringLiteral("mirova.bmp"));
-      d.setCancelError(true);
-    }
-    const QString nameBefore = d.FileName();
-    const int opensBefore = r.opened().size();
-    r.w->action(QStringLiteral("menu_vcd"))->trigger();  // no answer queued: cancel
-
-    QCOMPARE(r.fp.filePicker.requests.last().title, title);
-    QCOMPARE(r.opened().size(), opensBefore);
-    QVERIFY(!r.mc().isOpen());
-    QCOMPARE(r.rows(), QStringList{kHeader});
-    QVERIFY(r.fp.messages.shown.isEmpty());
-    QCOMPARE(r.lamp(), kGrey);
-    QCOMPARE(d.CancelError(), cancelError);
-    QCOMPARE(d.FileName(), nameBefore);
-    // The window goes on working.
-    r.choose(QStringLiteral("/m/b.mp3"));
-    QCOMPARE(r.opened().last(), QStringLiteral("open /m/b.mp3"));
-    QCOMPARE(r.rows().size(), 2);
-  }
-
-  void failedOpen_data() {
-    QTest::addColumn<bool>("fromList");
-    QTest::newRow("single file") << false;
-    QTest::newRow("playlist entry") << true;
-  }
-
-  void failedOpen() {
-    QFETCH(bool, fromList);
-    Rig r;
-    QString broken;
-    if (fromList) {
-      r.fp.media.script.lengths[QStringLiteral("/music/a.mp3")] = 5000;
-      r.playlist(QStringLiteral("/music"), {QStringLiteral("a.mp3"), QStringLiteral("gone.mp3")});
-      broken = QStringLiteral("/music/gone.mp3");
-      r.doubleClick(2);
+    r.chooseFile("/m/a.mp3");
+    r.w->vcddialog->setDialogTitle("存储文件");  // what a capture leaves on the shared dialog
+    r.w->vcddialog->setCancelError(true);
+    const qsizetype opens = r.opened().size();
+    if (broken.endsWith(".MP3")) {
+      r.fp.media.script.lengths.remove(r.at(broken));
+      r.playlist({broken, "a.wav"});
     } else {
-      broken = QStringLiteral("/m/broken.avi");
-      r.fp.filePicker.answers.emplace_back(broken);
-      r.w->action(QStringLiteral("menu_vcd"))->trigger();
+      if (!broken.isEmpty()) r.fp.filePicker.answers.emplace_back(broken);
+      r.w->action("menu_vcd")->trigger();  // with no answer queued: cancel
     }
-    QCOMPARE(r.fp.messages.shown.size(), 1);
-    QCOMPARE(r.fp.messages.shown[0].title, frmcd::kTitle);
-    QVERIFY2(r.fp.messages.shown[0].text.contains(broken), qPrintable(r.fp.messages.shown[0].text));
-    QVERIFY(r.w->isVisible());
-    QVERIFY(!r.mc().isOpen());
-    r.choose(QStringLiteral("/m/ok.mp3"));
+    QCOMPARE(r.fp.messages.shown.size(), broken.isEmpty() ? 0 : 1);
+    QVERIFY(broken.isEmpty() ? r.opened().size() == opens : r.fp.messages.texts()[0].contains(broken));
+    QVERIFY(r.w->isVisible() && r.w->isEnabled() && !r.mc().isOpen());
+    r.chooseFile("/m/ok.mp3");
     QCOMPARE(r.opened().last(), QStringLiteral("open /m/ok.mp3"));
     QVERIFY(r.mc().Mode() == MediaDevice::Playing);
   }
 
-  void backAndStep_data() {
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("position");  // frames
-    QTest::addColumn<int>("from");
-    QTest::newRow("back before the start") << int(MediaControl::Back) << 400 << 1;
-    QTest::newRow("back") << int(MediaControl::Back) << 5000 << 4000;
-    QTest::newRow("step past the end") << int(MediaControl::Step) << 9500 << 10000;
-    QTest::newRow("step") << int(MediaControl::Step) << 3000 << 4000;
-  }
-
-  void backAndStep() {
-    QFETCH(int, button);
-    QFETCH(int, position);
-    QFETCH(int, from);
-    Rig r;
-    r.choose(QStringLiteral("/m/a.mpg"), 10000 * kMsPerFrame);
-    r.dev().setPosition(position * kMsPerFrame);
-    r.log.clear();
-    r.press(MediaControl::Button(button));
-    QCOMPARE(r.mc().From(), from);
-    // Only the handler's seek and play reach the device: the button's own
-    // frame step is not applied on top.
-    QCOMPARE(r.log, QStringList({QStringLiteral("seek %1").arg(from * kMsPerFrame), "play"}));
-    QCOMPARE(r.mc().UpdateInterval(), 0);
-    QCOMPARE(r.lamp(), kGrey);
-  }
-
-  void sliderSeeks_data() {
-    QTest::addColumn<int>("value");
+  // Back, Step and the slider set From (frames) and seek there; the status tick sets the slider (percent).
+  void positions_data() {
+    QTest::addColumn<QString>("action");
     QTest::addColumn<int>("length");  // frames
-    QTest::addColumn<int>("from");
-    QTest::newRow("half") << 50 << 200000 << 100000;
-    QTest::newRow("2.5 rounds to even") << 1 << 250 << 2;
+    QTest::addColumn<int>("at");      // frame the device stands at, or the slider value
+    QTest::addColumn<int>("expected");
+    QTest::newRow("back before the start") << "back" << 10000 << 400 << 1;
+    QTest::newRow("back") << "back" << 10000 << 5000 << 4000;
+    QTest::newRow("step past the end") << "step" << 10000 << 9500 << 10000;
+    QTest::newRow("slider half") << "slider" << 200000 << 50 << 100000;
+    QTest::newRow("slider, 2.5 rounds to even") << "slider" << 250 << 1 << 2;
+    QTest::newRow("tick, 33.3 percent") << "tick" << 1000 << 333 << 33;
+    QTest::newRow("tick, 2.5 percent rounds to even") << "tick" << 1000 << 25 << 2;
   }
 
-  void sliderSeeks() {
-    QFETCH(int, value);
+  void positions() {
+    QFETCH(QString, action);
     QFETCH(int, length);
-    QFETCH(int, from);
+    QFETCH(int, at);
+    QFETCH(int, expected);
     Rig r;
-    r.choose(QStringLiteral("/m/a.mpg"), length * kMsPerFrame);
+    r.chooseFile("/m/a.mpg", length * kMsPerFrame);
     r.log.clear();
     RangeScrollBar* s = r.w->HScroll1;
-    s->setSliderDown(true);
-    s->setSliderPosition(value);
-    QCOMPARE(r.mc().From(), from);
-    QCOMPARE(r.log, QStringList({"stop", QStringLiteral("seek %1").arg(from * kMsPerFrame), "play"}));
-    QCOMPARE(r.lamp(), kRed);
-    QCOMPARE(r.w->seekskip, basic::kTrue);
-    // The next tick leaves the slider where the hand put it.
-    r.dev().setPosition(0);
-    r.tick();
-    QCOMPARE(r.w->seekskip, basic::kFalse);
-    QCOMPARE(s->Value(), value);
-    s->setSliderDown(false);
-  }
-
-  void statusMovesSlider_data() {
-    QTest::addColumn<int>("position");  // of 1000 frames
-    QTest::addColumn<bool>("playing");
-    QTest::addColumn<int>("value");
-    QTest::newRow("33.3 percent") << 333 << true << 33;
-    QTest::newRow("2.5 percent rounds to even") << 25 << true << 2;
-    QTest::newRow("paused") << 600 << false << 60;
-  }
-
-  void statusMovesSlider() {
-    QFETCH(int, position);
-    QFETCH(bool, playing);
-    QFETCH(int, value);
-    Rig r;
-    r.choose(QStringLiteral("/m/a.mpg"), 1000 * kMsPerFrame);
-    r.dev().setPosition(position * kMsPerFrame);
-    if (!playing) r.press(MediaControl::Pause);
-    r.tick();
-    QCOMPARE(r.w->HScroll1->Value(), value);
-    QCOMPARE(r.w->lbltime->text(), QStringLiteral("00:40"));  // the length stays
-    QCOMPARE(r.lamp(), playing ? kRed : kGrey);
-    if (!playing) {  // the next play starts from the beginning
-      r.log.clear();
-      r.press(MediaControl::Play);
-      QCOMPARE(r.log, QStringList({"seek 0", "play"}));
+    if (action == "tick") {
+      r.dev().setPosition(at * kMsPerFrame);
+      r.tick();
+      QCOMPARE(s->Value(), expected);
+      return;
+    }
+    if (action == "slider") {
+      s->setSliderDown(true);
+      s->setSliderPosition(at);
+    } else {
+      r.dev().setPosition(at * kMsPerFrame);
+      r.mc().button(action == "back" ? MediaControl::Back : MediaControl::Step)->click();
+    }
+    QCOMPARE(r.mc().From(), expected);
+    // Only the handler's stop, seek and play reach the device: a button's own frame step is not applied on top.
+    const QStringList sent{"stop", QStringLiteral("seek %1").arg(expected * kMsPerFrame), "play"};
+    QCOMPARE(r.log, sent.mid(action == "slider" ? 0 : 1));
+    if (action == "slider") {  // the next tick leaves the slider where the hand put it
+      r.dev().setPosition(0);
+      r.tick();
+      QCOMPARE(s->Value(), at);
     }
   }
 
-  void statusWithoutLengthResets() {
-    Rig r;
-    r.choose(QStringLiteral("/m/empty.wav"), 0);
-    r.tick();
-    QVERIFY(!r.mc().isOpen());
-    QCOMPARE(r.w->lsttrack->count(), 0);
-    QVERIFY(r.fp.messages.shown.isEmpty());
-  }
-
+  // Entries 1, 2, 3 (the first file again), then back to 1 at the end, by the status tick alone.
   void playlistRunsAndWraps() {
     Rig r;
-    for (const char* f : {"/music/a.mp3", "/music/b.mp3", "/music/c.mp3"})
-      r.fp.media.script.lengths[QLatin1String(f)] = 3000;
-    r.playlist(QStringLiteral("/music"), {QStringLiteral("a.mp3"), QStringLiteral("b.mp3"), QStringLiteral("c.mp3")});
-    auto at = [&r](int entry, const char* file) {
+    r.playlist({"a.wav", "b.mp3", "a.wav"});
+    auto at = [&r](int entry) {
       QCOMPARE(r.w->curfile, entry);
       QCOMPARE(r.w->lsttrack->currentRow(), entry);
       QCOMPARE(r.w->lbltrack->text(), QString::number(entry));
-      QCOMPARE(r.opened().last(), QStringLiteral("open /music/") + QLatin1String(file));
+      QCOMPARE(r.opened().last(), "open " + r.at(entry == 2 ? "b.mp3" : "a.wav"));
     };
-    at(1, "a.mp3");
-    QCOMPARE(r.w->windowTitle(), QStringLiteral("Savrel超级播放器-播放多媒体文件"));
-    const int opens = r.opened().size();
+    at(1);
+    Rig::click(r.w->lsttrack, kHeader, true);  // the header row plays nothing
     r.dev().advance(1000);
     r.tick();  // still playing: nothing changes
-    QCOMPARE(r.opened().size(), opens);
-    for (const auto& [entry, file] : {std::pair{2, "b.mp3"}, {3, "c.mp3"}, {1, "a.mp3"}}) {
+    QCOMPARE(r.opened().size(), 1);
+    for (const int entry : {2, 3, 1}) {
       r.dev().advance(5000);
       r.tick();
-      at(entry, file);
+      at(entry);
     }
-    r.press(MediaControl::Prev);  // no wrap backwards
-    at(1, "a.mp3");
-    r.press(MediaControl::Prev);
-    at(1, "a.mp3");
-    r.press(MediaControl::Next);
-    at(2, "b.mp3");
-    r.press(MediaControl::Next);
-    r.press(MediaControl::Next);
-    at(1, "a.mp3");
-    // The new entry plays from its start: the button's own "next" does not
-    // follow it onto the fresh file.
+    QCOMPARE(r.opened().size(), 4);
+    r.mc().button(MediaControl::Prev)->click();  // no wrap backwards
+    at(1);
+    r.mc().button(MediaControl::Next)->click();  // one entry on: the control's own "next" does not skip another
+    at(2);
     QCOMPARE(r.dev().positionMs(), 0);
     QVERIFY(r.mc().Mode() == MediaDevice::Playing);
   }
 
-  void doubleClickPlaysEntries() {
+  void choosingInTheWindow() {
     Rig r;
-    r.fp.media.script.lengths[QStringLiteral("/music/a.mp3")] = 3000;
-    r.fp.media.script.lengths[QStringLiteral("/music/b.mp3")] = 3000;
-    r.playlist(QStringLiteral("/music"), {QStringLiteral("a.mp3"), QStringLiteral("b.mp3")});
-    r.doubleClick(0);  // the header
-    QCOMPARE(r.opened(), QStringList{"open /music/a.mp3"});
-    r.doubleClick(2);
-    QCOMPARE(r.opened().last(), QStringLiteral("open /music/b.mp3"));
-    QCOMPARE(r.w->curfile, 2);
+    r.fp.drives.add('e', QString(), Drives::CdRom, "VCD");  // no disc
+    r.fp.drives.add('f', "/nonexistent/mirova", Drives::CdRom, "GONE");
+    multi& m = r.open();
+    QTest::mouseClick(m.cmd_ok, Qt::LeftButton);  // with an empty list OK leaves the window open
+    QVERIFY(Rig::window() == &m && !r.w->isEnabled());
+    QTest::mouseClick(m.cmd_add, Qt::LeftButton);  // nothing selected: nothing added
+    QCOMPARE(m.List1->count(), 0);
+    Rig::choose(m, {"b.mp3", "a.wav", "d.mid"});
+    QTest::mouseClick(m.cmd_red, Qt::LeftButton);  // nothing selected: nothing removed
+    QCOMPARE(texts(m.List1), (QStringList{"b.mp3", "a.wav", "d.mid"}));
+    Rig::click(m.List1, "a.wav");
+    QTest::mouseClick(m.cmd_red, Qt::LeftButton);
+    QCOMPARE(texts(m.List1), (QStringList{"b.mp3", "d.mid"}));
+    Rig::click(m.Dir1, "sub", true);
+    QCOMPARE(texts(m.File1), QStringList{"e.wav"});
+    QCOMPARE(m.List1->count(), 0);                         // a folder change empties the chosen list
+    for (const char* drive : {"e: [VCD]", "f: [GONE]"}) {  // an unreadable drive falls back to the root
+      const int i = m.Drive1->findText(drive);
+      m.Drive1->setCurrentIndex(i);
+      Q_EMIT m.Drive1->activated(i);
+      QCOMPARE(m.Drive1->drive(), QStringLiteral("c:"));
+      QCOMPARE(m.Dir1->path(), QStringLiteral("/"));
+    }
+    QCOMPARE(r.fp.messages.texts(), (QStringList{"驱动器错误！", "驱动器错误！"}));
+    QVERIFY(r.log.isEmpty());
   }
 
-  void fileNames_data() {
-    QTest::addColumn<bool>("multimode");
-    QTest::addColumn<QString>("dir");
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("opened");
-    QTest::addColumn<QString>("caption");
-    const QString files = QStringLiteral("Savrel超级播放器-播放多媒体文件");
-    QTest::newRow("folder") << true << "/home/u/music"
-                            << "a.mp3"
-                            << "/home/u/music/a.mp3" << files;
-    QTest::newRow("root folder") << true << "/"
-                                 << "a.mp3"
-                                 << "/a.mp3" << files;
-    QTest::newRow("drive folder") << true << "D:\\MUSIC"
-                                  << "a.mp3"
-                                  << "D:\\MUSIC\\a.mp3" << files;
-    QTest::newRow("drive root") << true << "C:\\"
-                                << "a.mp3"
-                                << "C:\\a.mp3" << files;
-    QTest::newRow("video cd") << false << "E"
-                              << "AVSEQ01.DAT"
-                              << "E:\\Mpegav\\AVSEQ01.DAT" << QStringLiteral("Savrel超级播放器-播放VCD");
-  }
-
-  void fileNames() {
-    QFETCH(bool, multimode);
-    QFETCH(QString, dir);
-    QFETCH(QString, entry);
-    QFETCH(QString, opened);
-    QFETCH(QString, caption);
+  void patternFiltersOnEachKey() {
     Rig r;
-    r.fp.media.script.lengths[opened] = 1000;
-    r.w->listmode = basic::kTrue;
-    r.w->multimode = basic::flag(multimode);
-    (multimode ? r.w->multidir : r.w->vcddrive) = dir;
-    r.w->filelist = QStringList{QString(), entry};
-    r.w->listcount = 2;
-    r.w->curfile = 1;
-    r.w->playfile();
-    QCOMPARE(r.opened(), QStringList{QStringLiteral("open ") + opened});
-    QCOMPARE(r.w->windowTitle(), caption);
-  }
-
-  void controlButtons() {
-    Rig r;
-    auto enabled = [&r] {
-      QString s;
-      for (int b = 0; b < MediaControl::ButtonCount; ++b)
-        s += r.mc().button(MediaControl::Button(b))->isEnabled() ? '1' : '0';
-      return s;  // prev next play pause back step stop eject
-    };
-    QCOMPARE(enabled(), QStringLiteral("00000000"));
-    r.choose(QStringLiteral("/m/a.mp3"), 10000);
-    QCOMPARE(enabled(), QStringLiteral("11011110"));
-    // The event comes before the control's own pause: the handler still sees
-    // the device playing.
-    int modeAtEvent = 0;
-    connect(&r.mc(), &MediaControl::PauseClick, &r.mc(), [&] { modeAtEvent = r.mc().Mode(); });
-    r.press(MediaControl::Pause);
-    QCOMPARE(modeAtEvent, int(MediaDevice::Playing));
-    QVERIFY(r.mc().Mode() == MediaDevice::Paused);
-    QCOMPARE(r.mc().UpdateInterval(), 0);
-    QCOMPARE(r.lamp(), kGrey);
-    QCOMPARE(enabled(), QStringLiteral("11111110"));
-    r.press(MediaControl::Pause);
-    QVERIFY(r.mc().Mode() == MediaDevice::Playing);
-    QCOMPARE(r.mc().UpdateInterval(), 1000);
-    QCOMPARE(r.lamp(), kRed);
-    r.dev().advance(4000);
-    r.press(MediaControl::Stop);  // stops and rewinds
-    QCOMPARE(r.dev().positionMs(), 0);
-    QCOMPARE(r.mc().UpdateInterval(), 0);
-    QCOMPARE(enabled(), QStringLiteral("11101100"));
-    r.press(MediaControl::Next);  // a single file: the device alone moves to its end
-    QCOMPARE(r.mc().Position(), r.mc().Length());
-    QCOMPARE(r.opened().size(), 1);
-  }
-
-  void endReadsAsLength_data() {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<qint64>("reported");  // the device's position after the end, of 10000 ms
-    for (const int f : {int(MediaControl::Milliseconds), int(MediaControl::Frames)}) {
-      const char* unit = f == MediaControl::Frames ? "frames" : "ms";
-      QTest::addRow("%s, exact", unit) << f << qint64(10000);
-      QTest::addRow("%s, short of the end", unit) << f << qint64(9970);
-      QTest::addRow("%s, past the end", unit) << f << qint64(10500);
+    QLineEdit* edit = r.open().filetype->lineEdit();
+    edit->clear();
+    const QList<QPair<char, QStringList>> steps{
+        {'*', {"a.wav", "b.mp3", "C.MP3", "d.mid"}}, {'.', {}}, {'m', {}}, {'p', {}}, {'3', {"b.mp3", "C.MP3"}}};
+    for (const auto& [key, shown] : steps) {
+      QTest::keyClick(edit, key);
+      QCOMPARE(texts(Rig::window()->File1), shown);
     }
   }
 
-  void endReadsAsLength() {
-    QFETCH(int, format);
-    QFETCH(qint64, reported);
+  void leavingWithoutOk_data() {
+    QTest::addColumn<bool>("frameClose");
+    QTest::addColumn<bool>("listPlaying");
+    QTest::newRow("Cancel, nothing playing") << false << false;
+    QTest::newRow("Cancel while a list plays") << false << true;
+    QTest::newRow("frame close, nothing playing") << true << false;
+    QTest::newRow("frame close while a list plays") << true << true;
+  }
+
+  void leavingWithoutOk() {
+    QFETCH(bool, frameClose);
+    QFETCH(bool, listPlaying);
     Rig r;
-    r.choose(QStringLiteral("/m/a.mpg"), 10000);
-    r.dev().advance(10000);
-    r.dev().setPosition(reported);
-    r.mc().setTimeFormat(format);
-    QCOMPARE(r.mc().Position(), r.mc().Length());
+    if (listPlaying) r.playlist({"a.wav", "b.mp3"});
+    const QStringList rows = texts(r.w->lsttrack);
+    const auto listmode = r.w->listmode;
+    const qsizetype logged = r.log.size();
+    multi& m = r.open();  // files chosen in another folder, then away without OK
+    Rig::click(m.Dir1, "sub", true);
+    Rig::choose(m, {"e.wav"});
+    frameClose ? void(m.close()) : QTest::mouseClick(m.cmd_cancel, Qt::LeftButton);
+    QVERIFY(!Rig::window() && r.w->isEnabled());
+    QCOMPARE(texts(r.w->lsttrack), rows);
+    QCOMPARE(r.w->listmode, listmode);
+    QCOMPARE(r.log.size(), logged);  // nothing stopped, closed or opened
+    QCOMPARE(r.mc().isOpen(), listPlaying);
+    if (listPlaying) {  // the list goes on in its own folder
+      QVERIFY(r.mc().Mode() == MediaDevice::Playing);
+      r.dev().advance(5000);
+      r.tick();
+      QCOMPARE(r.opened().last(), "open " + r.at("b.mp3"));
+    }
   }
 };
 
