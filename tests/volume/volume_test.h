@@ -1,65 +1,56 @@
 #pragma once
-// Real mouse events on a scroll bar: arrow clicks and thumb drags, as the
-// user makes them, so the tests go through Qt's own handling.
+// The main window on the fakes, and real mouse events through Qt's own handling.
 #include <QApplication>
 #include <QMouseEvent>
-#include <QScrollBar>
-#include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTemporaryDir>
 
-namespace slider_mouse {
+#include "app/frmcd.h"
+#include "core/range_scrollbar.h"
+#include "fakes/fakes.h"
 
-inline QRect subControl(QScrollBar* bar, QStyle::SubControl sc) {
-  struct Peek : QScrollBar {
-    using QScrollBar::initStyleOption;
-  };
-  QStyleOptionSlider opt;
-  const auto init = &Peek::initStyleOption;  // a member of QScrollBar, reached through Peek
-  (bar->*init)(&opt);
-  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, sc, bar);
+// Points ALSA's "default" at the pulse plugin, for HOME set to `home`.
+inline bool alsaToPulse(const QTemporaryDir& home) {
+  QFile rc(home.filePath(QStringLiteral(".asoundrc")));
+  return rc.open(QIODevice::WriteOnly) && rc.write("pcm.!default { type pulse }\nctl.!default { type pulse }\n") > 0;
 }
 
-inline void send(QScrollBar* bar, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
-  QMouseEvent e(type, QPointF(at), QPointF(bar->mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
-  QApplication::sendEvent(bar, &e);
-}
-
-// One click on the arrow at the top (up) or bottom end.
-inline void clickArrow(QScrollBar* bar, bool up) {
-  const QPoint at = subControl(bar, up ? QStyle::SC_ScrollBarSubLine : QStyle::SC_ScrollBarAddLine).center();
-  send(bar, QEvent::MouseButtonPress, at, Qt::LeftButton);
-  send(bar, QEvent::MouseButtonRelease, at, Qt::NoButton);
-}
-
-// Holds the thumb from construction to release().
-class Drag {
- public:
-  explicit Drag(QScrollBar* bar) : bar_(bar), at_(subControl(bar, QStyle::SC_ScrollBarSlider).center()) {
-    send(bar_, QEvent::MouseButtonPress, at_, Qt::LeftButton);
+// The started main window, on real mixers or on a fake one with these speakers.
+struct Window {
+  FakePlatform fp;
+  Platform p = fp.platform();
+  frmcd w{p};
+  explicit Window(MixerFactory* real, Mixer::Control speakers = {1, 0, 65535}) {
+    fp.pictures.add(fp.programFolder + QStringLiteral("/bg.bmp"));
+    fp.mixers.real = real;
+    fp.mixers.state.speakers = speakers;
+    w.start();
   }
-  ~Drag() { release(); }
-  // Moves the pointer by (dx, dy) pixels from where it is.
-  void by(int dx, int dy) {
-    at_ += QPoint(dx, dy);
-    send(bar_, QEvent::MouseMove, at_, Qt::LeftButton);
-  }
-  void release() {
-    if (!down_) return;
-    down_ = false;
-    send(bar_, QEvent::MouseButtonRelease, at_, Qt::NoButton);
-  }
-
- private:
-  QScrollBar* bar_;
-  QPoint at_;
-  bool down_ = true;
 };
 
-// Drags the thumb past the top (up) or bottom end and lets go.
-inline void dragToEnd(QScrollBar* bar, bool up) {
-  Drag d(bar);
-  const int far = bar->height() + bar->width() + 100;
-  d.by(0, up ? -far : far);
-}
+// Holds the left button on a part of the scroll bar until destroyed.
+struct Press {
+  QScrollBar* bar;
+  QPoint at;
+  explicit Press(QScrollBar* b, QStyle::SubControl part = QStyle::SC_ScrollBarSlider) : bar(b) {
+    struct Peek : QScrollBar {
+      using QScrollBar::initStyleOption;
+    };
+    QStyleOptionSlider opt;
+    (bar->*(&Peek::initStyleOption))(&opt);
+    at = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar).center();
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+  }
+  ~Press() { send(QEvent::MouseButtonRelease, Qt::NoButton); }
+  void by(int dy) { at.ry() += dy, send(QEvent::MouseMove, Qt::LeftButton); }
+  void send(QEvent::Type type, Qt::MouseButtons held) {
+    QMouseEvent e(type, QPointF(at), QPointF(bar->mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(bar, &e);
+  }
+};
 
-}  // namespace slider_mouse
+inline void clickArrow(QScrollBar* bar, bool up) {
+  Press(bar, up ? QStyle::SC_ScrollBarSubLine : QStyle::SC_ScrollBarAddLine);
+}
+// Drags the thumb past the top (up) or bottom end and lets go.
+inline void dragToEnd(QScrollBar* bar, bool up) { Press(bar).by((up ? -1 : 1) * (bar->height() + bar->width() + 100)); }
