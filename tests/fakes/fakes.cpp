@@ -16,10 +16,7 @@ void FakeSettings::write(const QString&, const QString& section, const QString& 
 
 QString FakeSettings::value(const QString& section, const QString& key) const { return values.value(id(section, key)); }
 
-void FakeMessages::show(const QString& text, const QString& title, Icon icon) {
-  shown << Shown{text, title, icon};
-  if (onShow) onShow();
-}
+void FakeMessages::show(const QString& text, const QString& title, Icon icon) { shown << Shown{text, title, icon}; }
 
 QStringList FakeMessages::texts() const {
   QStringList t;
@@ -35,7 +32,6 @@ QPixmap FakePictures::add(const QString& path, const QSize& size, const QColor& 
 }
 
 QPixmap FakePictures::load(const QString& path) {
-  loaded << path;
   if (notPictures.contains(path)) throw basic::Error(basic::kInvalidPicture, QStringLiteral("Invalid picture"));
   const auto it = files.constFind(path);
   if (it == files.cend()) throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found"));
@@ -57,7 +53,6 @@ std::optional<QString> FakeFilePicker::pick(const Request& request) {
 }
 
 QImage FakeScreen::grabScreen() {
-  ++grabs;
   if (onGrab) onGrab();
   return image;
 }
@@ -113,13 +108,6 @@ void FakeMediaDevice::stop() {
 void FakeMediaDevice::seek(qint64 ms) {
   s_.log << QStringLiteral("seek %1").arg(ms);
   pos_ = std::clamp<qint64>(ms, 0, len_);
-}
-
-int FakeMediaDevice::currentTrack() {
-  int t = 1;
-  for (int i = 0; i < s_.trackStarts.size(); ++i)
-    if (pos_ >= s_.trackStarts[i]) t = i + 1;
-  return t;
 }
 
 void FakeMediaDevice::advance(qint64 ms) {

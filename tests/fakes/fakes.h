@@ -44,8 +44,7 @@ class FakeSettings : public SettingsStore {
 
 class FakeInstanceLock : public InstanceLock {
  public:
-  bool anotherCopyRuns = false;
-  bool acquire() override { return !anotherCopyRuns; }
+  bool acquire() override { return true; }
 };
 
 class FakeAutoPlay : public AutoPlayRegistry {
@@ -61,7 +60,6 @@ class FakeMessages : public MessageBoxes {
     Icon icon;
   };
   QList<Shown> shown;
-  std::function<void()> onShow;  // runs while the "box" is up
   void show(const QString& text, const QString& title, Icon icon) override;
   QStringList texts() const;
 };
@@ -71,11 +69,7 @@ struct ProgramEnded {};
 
 class FakeExit : public ProgramExit {
  public:
-  int calls = 0;
-  [[noreturn]] void endNow() override {
-    ++calls;
-    throw ProgramEnded{};
-  }
+  [[noreturn]] void endNow() override { throw ProgramEnded{}; }
 };
 
 // Pictures from memory: a path loads when it was added, else raises 53.
@@ -83,7 +77,6 @@ class FakePictures : public PictureLoader {
  public:
   QHash<QString, QPixmap> files;
   QStringList notPictures;  // present but unreadable: raises 481
-  QStringList loaded;
   QPixmap add(const QString& path, const QSize& size = {20, 10}, const QColor& colour = Qt::blue);
   QPixmap load(const QString& path) override;
 };
@@ -108,7 +101,6 @@ class FakeFilePicker : public FilePicker {
 class FakeScreen : public ScreenGrabber {
  public:
   QImage image;
-  int grabs = 0;
   std::function<void()> onGrab;
   QImage grabScreen() override;
 };
@@ -145,8 +137,6 @@ class FakeMediaDevice : public MediaDevice {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
     QStringList log;                 // "open X", "play", "seek N", ...
     double fps = 25.0;
-    int tracks = 1;
-    QList<qint64> trackStarts{0};
     FakeMediaDevice* current = nullptr;
   };
   explicit FakeMediaDevice(Script& s) : s_(s) {}
@@ -156,14 +146,10 @@ class FakeMediaDevice : public MediaDevice {
   void pause() override;
   void stop() override;
   void seek(qint64 ms) override;
-  void eject() override { s_.log << QStringLiteral("eject"); }
   qint64 positionMs() override { return pos_; }
   qint64 lengthMs() override { return len_; }
   int mode() override { return mode_; }
   double framesPerSecond() override { return s_.fps; }
-  int tracks() override { return s_.tracks; }
-  int currentTrack() override;
-  qint64 trackStartMs(int track) override { return s_.trackStarts.value(track - 1, 0); }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
