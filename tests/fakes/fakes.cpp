@@ -47,9 +47,10 @@ bool FakeLauncher::start(const QString& program, const QStringList& arguments) {
 std::optional<QString> FakeFilePicker::pick(const Request& request) {
   requests << request;
   if (answers.empty()) return std::nullopt;
-  auto a = answers.front();
+  const std::optional<QString> a = answers.front();
   answers.pop_front();
-  return a;
+  if (!a) return std::nullopt;
+  return QString(*a);
 }
 
 QImage FakeScreen::grabScreen() {
