@@ -23,6 +23,7 @@ constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
 constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
 constexpr const char* kFrameMessage = "mirova-frame";
+constexpr int kWatchdogMs = 500;
 
 // The General MIDI soundfonts Debian ships, the small one first.
 const char* const kSoundFonts[] = {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2",
@@ -170,12 +171,15 @@ GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent), frames_(s
       break;
     }
   connect(&busPoll_, &QTimer::timeout, this, &GstMediaDevice::pollBus);
+  watchdog_.setInterval(kWatchdogMs);
+  connect(&watchdog_, &QTimer::timeout, this, &GstMediaDevice::checkProgress);
 }
 
 GstMediaDevice::~GstMediaDevice() { teardown(); }
 
 void GstMediaDevice::teardown() {
   busPoll_.stop();
+  watchdog_.stop();
   if (busWatch_) {
     g_source_remove(busWatch_);
     busWatch_ = 0;
@@ -204,6 +208,7 @@ void GstMediaDevice::open(const QString& fileName) {
   lastPositionMs_ = originMs_ = 0;
   videoFps_ = 0;
   lengthDirty_ = lengthExact_ = atEnd_ = failed_ = false;
+  restarts_ = 0;
 
   const QFileInfo info(fileName);
   if (fileName.isEmpty() || !info.exists() || info.isDir())
@@ -330,6 +335,39 @@ void GstMediaDevice::play() {
   if (window_ && !window_->isVisible()) window_->show();
   gst_element_set_state(pipeline_, GST_STATE_PLAYING);
   mode_ = Playing;
+  watchedPositionMs_ = -1;
+  stalledTicks_ = 0;
+  watchdog_.start();
+}
+
+void GstMediaDevice::checkProgress() {
+  if (mode_ != Playing || !pipeline_ || failed_) {
+    watchdog_.stop();
+    return;
+  }
+  const qint64 at = positionMs();
+  stalledTicks_ = at == watchedPositionMs_ ? stalledTicks_ + 1 : 0;
+  watchedPositionMs_ = at;
+  if (stalledTicks_ * kWatchdogMs < kStallMs) return;
+  stalledTicks_ = 0;
+  if (restarts_ >= kStallRestarts) {
+    const QString text = QStringLiteral("Cannot play \"%1\": playback stopped moving").arg(fileName_);
+    failed_ = true;
+    mode_ = Stopped;
+    watchdog_.stop();
+    gst_element_set_state(pipeline_, GST_STATE_READY);
+    QMetaObject::invokeMethod(
+        this, [this, text] { Q_EMIT errorOccurred(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+    return;
+  }
+  // Down to READY drops the sound server's stream, so the restart gets a fresh one.
+  ++restarts_;
+  gst_element_set_state(pipeline_, GST_STATE_READY);
+  gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  waitSettled();
+  seekPipeline(at);
+  gst_element_set_state(pipeline_, GST_STATE_PLAYING);
 }
 
 void GstMediaDevice::pause() {
@@ -363,6 +401,10 @@ void GstMediaDevice::seek(qint64 ms) {
   }
   atEnd_ = false;
   lastPositionMs_ = ms;
+  seekPipeline(ms);
+}
+
+void GstMediaDevice::seekPipeline(qint64 ms) {
   gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                           gint64(ms + originMs_) * gint64(GST_MSECOND));
   waitSettled();

@@ -25,6 +25,11 @@ typedef struct _GstMessage GstMessage;
 // handled on the GUI thread through the GLib main loop Qt runs; finished()
 // and errorOccurred() are delivered queued, so a slot may destroy the device.
 //
+// A pipeline whose position stands still for kStallMs while playing is
+// restarted where it stood, at most kStallRestarts times per file, and then
+// reported as an error: the sound server's stream clock can freeze for good
+// after a pause or seek on a busy machine, and the player must not hang.
+//
 // Positions never pass the length, and only the end of the stream makes them
 // equal to it: a stream that runs on past its announced duration stands at
 // length - 1 until it really ends.
@@ -39,6 +44,8 @@ class GstMediaDevice final : public MediaDevice {
   static constexpr int kOpenTimeoutMs = 10000;
   // Error number for files that exist but cannot be played ("Device I/O error").
   static constexpr int kCannotPlay = 57;
+  static constexpr int kStallMs = 3000;
+  static constexpr int kStallRestarts = 2;
 
   explicit GstMediaDevice(QObject* parent = nullptr);
   ~GstMediaDevice() override;
@@ -62,9 +69,11 @@ class GstMediaDevice final : public MediaDevice {
  private:
   void teardown();
   void waitSettled();
+  void seekPipeline(qint64 ms);
   void setUpVideo();
   void handleMessage(GstMessage* message);
   void pollBus();
+  void checkProgress();
   static int busCallback(GstBus* bus, GstMessage* message, void* self);
   static void elementSetup(GstElement* playbin, GstElement* element, void* self);
 
@@ -72,7 +81,11 @@ class GstMediaDevice final : public MediaDevice {
   GstElement* videoSink_ = nullptr;  // owned by the pipeline
   GstBus* bus_ = nullptr;
   unsigned busWatch_ = 0;
-  QTimer busPoll_;  // only when Qt's event loop is not GLib's
+  QTimer busPoll_;   // only when Qt's event loop is not GLib's
+  QTimer watchdog_;  // runs while playing
+  qint64 watchedPositionMs_ = -1;
+  int stalledTicks_ = 0;
+  int restarts_ = 0;
   std::unique_ptr<FrameSlot> frames_;
   std::unique_ptr<QWidget> window_;
   std::string soundFont_;

@@ -165,6 +165,22 @@ class TestGstMediaDevice : public QObject {
     QVERIFY(std::abs(dev.lengthMs() - kMediaMs) <= 100);
   }
 
+  // A sound server that stops taking sound must not hang the player: the device
+  // restarts the stream where it stood and, when that does not help, reports it.
+  void stalledSoundIsReported() {
+    GstMediaDevice dev;
+    dev.open(path("tone.wav"));
+    QSignalSpy errors(&dev, &MediaDevice::errorOccurred), finished(&dev, &MediaDevice::finished);
+    dev.play();
+    QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 10000);
+    QCOMPARE(QProcess::execute("pactl", {"suspend-sink", "mirova_test", "1"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 3 * GstMediaDevice::kStallMs + 5000);
+    QProcess::execute("pactl", {"suspend-sink", "mirova_test", "0"});
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
+    QVERIFY2(errors[0][0].toString().contains("tone.wav"), qPrintable(errors[0][0].toString()));
+  }
+
   // Chosen in the playlist window, the entries play 1, 2, 3, 1 moved on by the status tick alone.
   void playlistPlaysInOrder() {
     QDir::setCurrent(dir_.path());
