@@ -340,6 +340,17 @@ void GstMediaDevice::play() {
   watchdog_.start();
 }
 
+void GstMediaDevice::fail(const QString& why) {
+  const QString text = QStringLiteral("Cannot play \"%1\": %2").arg(fileName_, why);
+  failed_ = true;
+  mode_ = Stopped;
+  watchdog_.stop();
+  gst_element_set_state(pipeline_, GST_STATE_READY);
+  QMetaObject::invokeMethod(
+      this, [this, text] { Q_EMIT errorOccurred(text); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+}
+
 void GstMediaDevice::checkProgress() {
   if (mode_ != Playing || !pipeline_ || failed_) {
     watchdog_.stop();
@@ -351,14 +362,7 @@ void GstMediaDevice::checkProgress() {
   if (stalledTicks_ * kWatchdogMs < kStallMs) return;
   stalledTicks_ = 0;
   if (restarts_ >= kStallRestarts) {
-    const QString text = QStringLiteral("Cannot play \"%1\": playback stopped moving").arg(fileName_);
-    failed_ = true;
-    mode_ = Stopped;
-    watchdog_.stop();
-    gst_element_set_state(pipeline_, GST_STATE_READY);
-    QMetaObject::invokeMethod(
-        this, [this, text] { Q_EMIT errorOccurred(text); }, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+    fail(QStringLiteral("playback stopped moving"));
     return;
   }
   // Down to READY drops the sound server's stream, so the restart gets a fresh one.
@@ -463,14 +467,8 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       break;
     case GST_MESSAGE_ERROR: {
       if (failed_) break;
-      const QString text = QStringLiteral("Cannot play \"%1\": %2").arg(fileName_, errorText(message));
       positionMs();
-      failed_ = true;
-      mode_ = Stopped;
-      gst_element_set_state(pipeline_, GST_STATE_READY);
-      QMetaObject::invokeMethod(
-          this, [this, text] { Q_EMIT errorOccurred(text); }, Qt::QueuedConnection);
-      QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+      fail(errorText(message));
       break;
     }
     case GST_MESSAGE_DURATION_CHANGED:

@@ -74,6 +74,7 @@ class GstMediaDevice final : public MediaDevice {
   void handleMessage(GstMessage* message);
   void pollBus();
   void checkProgress();
+  void fail(const QString& why);  // stops for good; errorOccurred() and finished() follow
   static int busCallback(GstBus* bus, GstMessage* message, void* self);
   static void elementSetup(GstElement* playbin, GstElement* element, void* self);
 
