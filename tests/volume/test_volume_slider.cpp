@@ -1,60 +1,72 @@
-// The volume class and slider on the fake mixer: from thumb to mixer.
+// The volume slider on the fake mixer, and on ALSA with no sound server at all:
+// its "default" leads to the pulse plugin with nothing behind it.
+#include <alsa/asoundlib.h>
+#include <unistd.h>
+
+#include <QTemporaryFile>
 #include <QTest>
 
+#include "volume/alsa_mixer.h"
 #include "volume/cls_volume.h"
 #include "volume_test.h"
 
 class TestVolumeSlider : public QObject {
   Q_OBJECT
+  QTemporaryDir home_;
  private Q_SLOTS:
-  void sliderFollowsRange_data() {
-    QTest::addColumn<int>("minimum");
-    QTest::addColumn<int>("maximum");
-    QTest::addColumn<QList<int>>("expected");  // slider top, bottom; written: one step up, at the top, at the bottom
-    QTest::newRow("classic 0..65535") << 0 << 65535 << QList{32767, 0, 2000, 65534, 0};
-    QTest::newRow("pulse 0..65536") << 0 << 65536 << QList{32767, 0, 2000, 65536, 0};
-    QTest::newRow("wide 0..200000") << 0 << 200000 << QList{32767, 0, 6104, 200000, 0};
-    QTest::newRow("hardware 0..31") << 0 << 31 << QList{15, 0, 30, 30, 0};
-    QTest::newRow("minimum above 0") << 100 << 65535 << QList{32767, 100, 2200, 65534, 200};
+  void noSoundServer() {  // first: HOME must be the test's own before ALSA reads it
+    QVERIFY(alsaToPulse(home_));
+    for (const char* v : {"HOME", "XDG_RUNTIME_DIR"}) qputenv(v, home_.path().toUtf8());
+    // A server named where none listens: a pulse client must not start one of its own.
+    qputenv("PULSE_SERVER", "unix:" + home_.filePath(QStringLiteral("native")).toUtf8());
+    QTemporaryFile err;
+    QVERIFY(err.open());
+    // stderr to the file, without Qt's own warnings: it shows what ALSA prints.
+    const QtMessageHandler qt = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    const int saved = dup(2);
+    dup2(err.handle(), 2);
+    snd_mixer_t* h = nullptr;  // ALSA left to itself first: this configuration makes it talk
+    const bool attached = snd_mixer_open(&h, 0) == 0 && snd_mixer_attach(h, "default") == 0;
+    snd_mixer_close(h);
+    const qint64 raw = err.size();
+    AlsaMixerFactory alsa;
+    Window f(&alsa);
+    f.w.reload();
+    Press(f.w.vsVolume, QStyle::SC_ScrollBarAddLine);
+    QList<int> seen{f.w.vsVolume->Value(), f.w.volume->prSpeakerVolume()};
+    Press(f.w.vsVolume).by(2000);
+    seen << f.w.vsVolume->Value() << f.w.volume->prSpeakerVolume();
+    dup2(saved, 2);
+    close(saved);
+    qInstallMessageHandler(qt);
+    QVERIFY(!attached && err.seek(0));
+    const QByteArray text = err.readAll();
+    QVERIFY2(text.left(raw).contains("ALSA lib"), text.constData());
+    QCOMPARE(text.mid(raw), QByteArray());  // the player itself stays quiet
+    QCOMPARE(f.fp.messages.texts(), QStringList(2, QStringLiteral("Could not open the mixer.")));  // once per load
+    QCOMPARE(seen, (QList{1, 2, 32767, 65534}));  // the layout range 0..32767, moving, its values going nowhere
   }
-  void sliderFollowsRange() {
-    QFETCH(int, minimum);
-    QFETCH(int, maximum);
-    Window f(nullptr, {1, minimum, maximum});
+
+  void fakeMixer_data() {
+    QTest::addColumn<QList<int>>(
+        "values");  // range; slider top, bottom; written: one step up, at the top, at the bottom
+    QTest::newRow("0..65535") << QList{0, 65535, 32767, 0, 2000, 65534, 0};
+    QTest::newRow("hardware 0..31") << QList{0, 31, 15, 0, 30, 30, 0};
+    QTest::newRow("minimum above 0") << QList{100, 65535, 32767, 100, 2200, 65534, 200};
+  }
+  void fakeMixer() {
+    QFETCH(QList<int>, values);
+    Window f(nullptr, {1, values[0], values[1]});
     RangeScrollBar* bar = f.w.vsVolume;
     const auto& writes = f.fp.mixers.state.writes;
     QVERIFY(writes.isEmpty());  // the system volume stays as it was until the user moves the slider
     QList<int> seen{bar->Min(), bar->Max()};
-    clickArrow(bar, true);
+    Press(bar, QStyle::SC_ScrollBarSubLine);
     QCOMPARE(writes.size(), 1);
     seen << int(writes.last().second);
-    for (bool up : {true, false}) dragToEnd(bar, up), seen << int(writes.last().second);
-    QTEST(seen, "expected");
-    for (const auto& [id, value] : writes) QCOMPARE(id, 1u);
-  }
-
-  void volumeClass_data() {
-    QTest::addColumn<QList<int>>("ranges");  // speaker min, max, mic min, max; max 0: no such line
-    QTest::newRow("both lines") << QList{0, 65535, 10, 20000};
-    QTest::newRow("speakers only") << QList{0, 65535, 0, 0};
-    QTest::newRow("microphone only") << QList{0, 0, 10, 20000};
-  }
-  void volumeClass() {
-    QFETCH(QList<int>, ranges);
-    FakePlatform fp;
-    fp.mixers.state.hasSpeakers = ranges[1] != 0;
-    fp.mixers.state.hasMic = ranges[3] != 0;
-    fp.mixers.state.mic = {2, 10, 20000};
-    clsVolume v(fp.mixers, fp.messages);
-    v.meOpenMixer();
-    QCOMPARE((QList{v.prSpeakerMinVolume(), v.prSpeakerMaxVolume(), v.prMicMinVolume(), v.prMicMaxVolume()}), ranges);
-    // Values go out unclamped, and only to the lines the mixer has.
-    v.prSpeakerVolume(70000);
-    v.prMicVolume(-5);
-    QList<QPair<quint32, quint32>> expected;
-    if (ranges[1]) expected << qMakePair(1u, 70000u);
-    if (ranges[3]) expected << qMakePair(2u, quint32(-5));
-    QCOMPARE(fp.mixers.state.writes, expected);
+    for (int dy : {-2000, 2000}) Press(bar).by(dy), seen << int(writes.last().second);
+    QCOMPARE(seen, values.mid(2));
+    for (const auto& [id, value] : writes) QCOMPARE(id, 1u);  // the speakers' line only
   }
 };
 

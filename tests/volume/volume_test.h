@@ -1,5 +1,5 @@
 #pragma once
-// The main window on the fakes, and real mouse events through Qt's own handling.
+// The main window on the fakes, driven by real mouse events.
 #include <QApplication>
 #include <QMouseEvent>
 #include <QStyleOptionSlider>
@@ -28,7 +28,8 @@ struct Window {
   }
 };
 
-// Holds the left button on a part of the scroll bar until destroyed.
+// Holds the left button on a part of the scroll bar until destroyed: a temporary clicks it,
+// Press(bar).by(±2000) drags the thumb past an end.
 struct Press {
   QScrollBar* bar;
   QPoint at;
@@ -48,9 +49,3 @@ struct Press {
     QApplication::sendEvent(bar, &e);
   }
 };
-
-inline void clickArrow(QScrollBar* bar, bool up) {
-  Press(bar, up ? QStyle::SC_ScrollBarSubLine : QStyle::SC_ScrollBarAddLine);
-}
-// Drags the thumb past the top (up) or bottom end and lets go.
-inline void dragToEnd(QScrollBar* bar, bool up) { Press(bar).by((up ? -1 : 1) * (bar->height() + bar->width() + 100)); }
