@@ -1,5 +1,9 @@
 # Shared steps of the end-to-end scripts: a private HOME, the main window,
-# opening a file through the menu from the keyboard, recording the sink.
+# the menu from the keyboard, recording the sink, counting results.
+passes=0 failures=0
+pass() { echo "PASS: $*"; passes=$((passes + 1)); }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+e2e_done() { echo "$passes passed, $failures failed"; [[ $failures -eq 0 ]]; }
 
 e2e_home() {
   E2E_HOME=$(mktemp -d)
@@ -8,11 +12,11 @@ e2e_home() {
   mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 }
 
-# Prints the id of the first visible window whose title matches, waiting up to $2 seconds.
+# Prints the id of the first visible window whose title matches $1, waiting up to $2 seconds.
 e2e_wait_window() {
-  local pattern=$1 seconds=${2:-15} id
-  for _ in $(seq $((seconds * 10))); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1 || true)
+  local id
+  for _ in $(seq $((${2:-15} * 10))); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
     sleep 0.1
   done
@@ -21,26 +25,25 @@ e2e_wait_window() {
 
 e2e_focus() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; }
 
-# 文件(&F) > 打开VCD WAV MIDI MP3等文件(&V) > 选择单个文件(&S), then the path typed into the dialog.
+# Focuses window $1, then presses each key that follows, one at a time.
+e2e_keys() {
+  e2e_focus "$1"
+  for k in "${@:2}"; do xdotool key --clearmodifiers "$k" && sleep 0.4; done
+}
+
+# 文件(&F) > 打开VCD WAV MIDI MP3等文件(&V) > 选择单个文件(&S), then the path $2 typed into the dialog.
 e2e_open_file() {
-  local win=$1 path=$2 dlg
-  e2e_focus "$win"
-  xdotool key --clearmodifiers alt+f
-  sleep 0.4
-  xdotool key --clearmodifiers v
-  sleep 0.4
-  xdotool key --clearmodifiers s
+  local dlg
+  e2e_keys "$1" alt+f v s
   dlg=$(e2e_wait_window '^请选择多媒体文件$' 10) || return 1
-  e2e_focus "$dlg"
-  sleep 0.3
-  xdotool type --delay 5 "$path"
+  e2e_focus "$dlg" && sleep 0.3
+  xdotool type --delay 5 "$2"
   xdotool key Return
 }
 
 # Peak amplitude (0..1) of what the null sink played during the next $1 seconds.
 e2e_sink_peak() {
-  local f
-  f=$(mktemp --suffix=.wav)
+  local f; f=$(mktemp --suffix=.wav)
   timeout "$1" parecord --device=mirova_test.monitor --file-format=wav "$f" 2>/dev/null
   sox "$f" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'
   rm -f "$f"
