@@ -5,6 +5,7 @@
 
 #include "app/frmcd.h"
 #include "dialogs/about.h"
+#include "dialogs/capture_notice.h"
 #include "dialogs/help.h"
 #include "fakes/fakes.h"
 
@@ -39,6 +40,19 @@ class TestDialogs : public QObject {
     a->cmdSysInfo->setFocus();
     QTest::keyClick(a->cmdSysInfo, Qt::Key_Escape);
     QTRY_VERIFY(!f.w.aboutWindow);  // gone: a hidden but living window would come back instead of a fresh one
+  }
+
+  // The capture switch shows the button only once the notice is confirmed.
+  void captureNotice() {
+    Fixture f;
+    f.open("switch_cam");
+    QPointer<Dialog> notice = f.w.captureNotice;
+    QVERIFY(notice && notice->isVisible() && f.w.cmd_scr->isHidden());
+    QTest::mouseClick(notice->Command1, Qt::LeftButton);  // no display tool on this machine
+    QCOMPARE(f.fp.messages.texts(), QStringList{"无法打开dxdiag！可能是未安装directX。"});
+    QTest::mouseClick(notice->OKButton, Qt::LeftButton);
+    QVERIFY(!f.w.cmd_scr->isHidden());
+    QTRY_VERIFY(!notice);
   }
 
   void firstPageGivesFreshWindow() {
