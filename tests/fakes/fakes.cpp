@@ -16,14 +16,6 @@ void FakeSettings::write(const QString&, const QString& section, const QString& 
 
 QString FakeSettings::value(const QString& section, const QString& key) const { return values.value(id(section, key)); }
 
-void FakeMessages::show(const QString& text, const QString& title, Icon icon) { shown << Shown{text, title, icon}; }
-
-QStringList FakeMessages::texts() const {
-  QStringList t;
-  for (const Shown& s : shown) t << s.text;
-  return t;
-}
-
 QPixmap FakePictures::add(const QString& path, const QSize& size, const QColor& colour) {
   QPixmap p(size);
   p.fill(colour);
@@ -60,18 +52,16 @@ QImage FakeScreen::grabScreen() {
 
 int FakeMixer::open() {
   ++s_.opens;
-  return s_.openError;
+  return 0;
 }
 
 bool FakeMixer::volumeControl(Line line, Control& out) {
-  if (s_.openError) return false;
-  if (line == Line::Speakers && s_.hasSpeakers) return out = s_.speakers, true;
-  if (line == Line::Microphone && s_.hasMic) return out = s_.mic, true;
-  return false;
+  out = line == Line::Speakers ? s_.speakers : s_.mic;
+  return true;
 }
 
 bool FakeMixer::setValue(const Control& control, quint32 value) {
-  if (s_.openError || control.id == 0) return false;
+  if (control.id == 0) return false;
   s_.writes << qMakePair(control.id, value);
   return true;
 }
@@ -121,10 +111,7 @@ void FakeMediaDevice::advance(qint64 ms) {
   }
 }
 
-std::unique_ptr<MediaDevice> FakeMedia::create(const QString& deviceType) {
-  createdTypes << deviceType;
-  return std::make_unique<FakeMediaDevice>(script);
-}
+std::unique_ptr<MediaDevice> FakeMedia::create(const QString&) { return std::make_unique<FakeMediaDevice>(script); }
 
 FakeDrives::FakeDrives() { add(QLatin1Char('c'), QStringLiteral("/"), Fixed); }
 
@@ -134,11 +121,5 @@ void FakeDrives::add(QChar letter, const QString& folder, Type type, const QStri
   d.type = type;
   d.folder = folder;
   d.label = label;
-  const auto at = std::find_if(drives.begin(), drives.end(), [&d](const Drive& x) { return x.letter == d.letter; });
-  if (at != drives.end()) {
-    *at = d;
-    return;
-  }
   drives.append(d);
-  std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
 }

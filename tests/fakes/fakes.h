@@ -49,19 +49,14 @@ class FakeInstanceLock : public InstanceLock {
 
 class FakeAutoPlay : public AutoPlayRegistry {
  public:
-  QStringList commands;
-  void registerAudioCdCommand(const QString& command) override { commands << command; }
+  void registerAudioCdCommand(const QString&) override {}
 };
 
 class FakeMessages : public MessageBoxes {
  public:
-  struct Shown {
-    QString text, title;
-    Icon icon;
-  };
-  QList<Shown> shown;
-  void show(const QString& text, const QString& title, Icon icon) override;
-  QStringList texts() const;
+  QStringList shown;  // the texts, in order
+  void show(const QString& text, const QString&, Icon) override { shown << text; }
+  QStringList texts() const { return shown; }
 };
 
 // Thrown in place of the process ending, so a test sees where it would end.
@@ -108,8 +103,6 @@ class FakeScreen : public ScreenGrabber {
 class FakeMixer : public Mixer {
  public:
   struct State {
-    int openError = 0;
-    bool hasSpeakers = true, hasMic = true;
     Control speakers{1, 0, 65535}, mic{2, 0, 65535};
     QList<QPair<quint32, quint32>> writes;  // control id, value
     int opens = 0;
@@ -136,7 +129,6 @@ class FakeMediaDevice : public MediaDevice {
   struct Script {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
     QStringList log;                 // "open X", "play", "seek N", ...
-    double fps = 25.0;
     FakeMediaDevice* current = nullptr;
   };
   explicit FakeMediaDevice(Script& s) : s_(s) {}
@@ -149,7 +141,7 @@ class FakeMediaDevice : public MediaDevice {
   qint64 positionMs() override { return pos_; }
   qint64 lengthMs() override { return len_; }
   int mode() override { return mode_; }
-  double framesPerSecond() override { return s_.fps; }
+  double framesPerSecond() override { return 25.0; }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
@@ -163,7 +155,6 @@ class FakeMediaDevice : public MediaDevice {
 class FakeMedia : public MediaDeviceFactory {
  public:
   FakeMediaDevice::Script script;
-  QStringList createdTypes;
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override;
 };
 
@@ -173,7 +164,6 @@ class FakeDrives : public Drives {
   FakeDrives();
   QList<Drive> drives;
   QList<Drive> list() override { return drives; }
-  // Adds (or replaces) a drive; an empty folder is a drive without a disc.
   void add(QChar letter, const QString& folder, Type type = CdRom, const QString& label = QString());
 };
 
