@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
   const QString configHome = IniSettingsStore::defaultConfigDir();
   IniSettingsStore settings(configHome);
   FileInstanceLock lock(FileInstanceLock::defaultPath());
-  DesktopAutoPlayRegistry autoPlay(DesktopAutoPlayRegistry::defaultDataHome(), configHome);
+  DesktopAutoPlayRegistry autoPlay(DesktopAutoPlayRegistry::defaultDataHome(), configHome,
+                                   DesktopAutoPlayRegistry::defaultDataDirs());
   QtMessageBoxes messages;
   ProcessExit programExit;
   FilePictureLoader pictures;
