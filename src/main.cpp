@@ -13,6 +13,7 @@
 #include "pictures/qt_screen_grabber.h"
 #include "playback/drives.h"
 #include "playback/media_backends.h"
+#include "playback/mpris.h"
 #include "volume/alsa_mixer.h"
 
 int main(int argc, char** argv) {
@@ -41,5 +42,8 @@ int main(int argc, char** argv) {
                     drives};
   frmcd window(platform);
   window.start();
+  // Media keys; without a session bus the player simply goes without them.
+  Mpris mpris(window);
+  mpris.publish(QDBusConnection::sessionBus());
   return QApplication::exec();
 }
