@@ -19,6 +19,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirova"));
+  // Wayland's app_id and the portals name the desktop entry by this.
+  QApplication::setDesktopFileName(QStringLiteral("mirova"));
   QApplication::setApplicationVersion(
       QStringLiteral("%1.%2.%3").arg(MIROVA_VERSION_MAJOR).arg(MIROVA_VERSION_MINOR).arg(MIROVA_VERSION_PATCH));
 
