@@ -170,15 +170,17 @@ qlonglong Mpris::position() const {
 
 bool Mpris::ready() const { return device(w_) && w_.mcicdplayer->isEnabled(); }
 
-void Mpris::play() { later(Press::Play); }
+void Mpris::play() { later(MediaControl::Play); }
 void Mpris::pause() {
   // The control's Pause button also resumes; this call only ever pauses.
-  if (playbackStatus() == QLatin1String("Playing")) later(Press::Pause);
+  if (playbackStatus() == QLatin1String("Playing")) later(MediaControl::Pause);
 }
-void Mpris::playPause() { later(playbackStatus() == QLatin1String("Stopped") ? Press::Play : Press::Pause); }
-void Mpris::stop() { later(Press::Stop); }
-void Mpris::next() { later(Press::Next); }
-void Mpris::previous() { later(Press::Prev); }
+void Mpris::playPause() {
+  later(playbackStatus() == QLatin1String("Stopped") ? MediaControl::Play : MediaControl::Pause);
+}
+void Mpris::stop() { later(MediaControl::Stop); }
+void Mpris::next() { later(MediaControl::Next); }
+void Mpris::previous() { later(MediaControl::Prev); }
 
 void Mpris::raise() {
   QTimer::singleShot(0, &w_, [this] {
@@ -195,35 +197,13 @@ void Mpris::quit() {
   });
 }
 
-void Mpris::later(Press p) {
-  QTimer::singleShot(0, this, [this, p] {
-    press(p);
+void Mpris::later(int button) {
+  QTimer::singleShot(0, this, [this, button] {
+    // The control of now: a reload may have come in between. Its button does
+    // nothing when it, or the window, is disabled.
+    if (MediaControl* m = w_.mcicdplayer) m->button(MediaControl::Button(button))->click();
     poll();
   });
-}
-
-void Mpris::press(Press p) {
-  MediaControl* m = w_.mcicdplayer;
-  if (!m) return;
-  MediaControl::Button b = MediaControl::Play;
-  switch (p) {
-    case Press::Play:
-      b = MediaControl::Play;
-      break;
-    case Press::Pause:
-      b = MediaControl::Pause;
-      break;
-    case Press::Stop:
-      b = MediaControl::Stop;
-      break;
-    case Press::Next:
-      b = MediaControl::Next;
-      break;
-    case Press::Prev:
-      b = MediaControl::Prev;
-      break;
-  }
-  m->button(b)->click();  // nothing when the button, or the window, is disabled
 }
 
 QVariantMap Mpris::watched() const {

@@ -50,9 +50,8 @@ class Mpris : public QObject {
   void quit();
 
  private:
-  enum class Press { Play, Pause, Stop, Next, Prev };
-  void later(Press p);
-  void press(Press p);
+  // Presses a MediaControl::Button from the event loop.
+  void later(int button);
   bool isCd() const;
   void poll();
   QVariantMap watched() const;

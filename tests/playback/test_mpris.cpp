@@ -122,8 +122,7 @@ class TestMpris : public QObject {
     FakePlatform fp;
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     const auto media = makeSystemMediaDevices();
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
+    Platform p = fp.platform(*media);
     frmcd w(p);
     w.start();
     Mpris mpris(w);
@@ -228,8 +227,7 @@ class TestMpris : public QObject {
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     DiscMedia media;
     media.script.lengths[QString()] = 200000;
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, media,   fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
+    Platform p = fp.platform(media);
     frmcd w(p);
     w.start();
     Mpris mpris(w);  // not published: read as the bus would
