@@ -40,35 +40,28 @@ class TestMpris : public QObject {
   QTemporaryDir dir_;
   QProcess parec_;
   QDBusConnection client_{QString()};
-  QList<QVariantMap> changes_;  // PropertiesChanged of the player, in order
+  QStringList changes_;  // what PropertiesChanged told: "PlaybackStatus=Paused", "Metadata=b.wav"
 
   QVariant get(const QString& property) {
     QDBusMessage m = QDBusMessage::createMethodCall(Mpris::kService, Mpris::kPath,
                                                     QStringLiteral("org.freedesktop.DBus.Properties"), "Get");
     m << kPlayer << property;
     // The player answers from this thread: wait with the event loop running.
-    const QDBusMessage r = client_.call(m, QDBus::BlockWithGui, 5000);
-    const QVariant v = r.arguments().value(0).value<QDBusVariant>().variant();
+    const QVariant v = client_.call(m, QDBus::BlockWithGui, 5000).arguments().value(0).value<QDBusVariant>().variant();
     return v.canConvert<QDBusArgument>() ? QVariant(qdbus_cast<QVariantMap>(v.value<QDBusArgument>())) : v;
   }
   void call(const char* method) {
-    const QDBusMessage r =
-        client_.call(QDBusMessage::createMethodCall(Mpris::kService, Mpris::kPath, kPlayer, QLatin1String(method)),
-                     QDBus::BlockWithGui, 5000);
-    QCOMPARE(r.type(), QDBusMessage::ReplyMessage);
+    const auto m = QDBusMessage::createMethodCall(Mpris::kService, Mpris::kPath, kPlayer, QLatin1String(method));
+    QCOMPARE(client_.call(m, QDBus::BlockWithGui, 5000).type(), QDBusMessage::ReplyMessage);
   }
   QString status() { return get("PlaybackStatus").toString(); }
   QVariantMap metadata() { return get("Metadata").toMap(); }
-  bool changedTo(const QString& property, const std::function<bool(const QVariant&)>& is) {
-    for (const QVariantMap& c : changes_)
-      if (c.contains(property) && is(c.value(property))) return true;
-    return false;
-  }
 
-  // What the sink played during the next `ms`: its loudest sample and its pitch.
-  std::pair<int, double> listen(int ms) {
+  // The sink plays a tone of `hz` (its pitch from the zero crossings), or nothing for 0.
+  void sink(double hz) {
+    QTest::qWait(400);  // what was under way reaches the sink
     parec_.readAllStandardOutput();
-    QTest::qWait(ms);
+    QTest::qWait(1200);
     const QByteArray pcm = parec_.readAllStandardOutput();
     int peak = 0, crossings = 0, frames = 0;
     bool above = false;
@@ -80,25 +73,18 @@ class TestMpris : public QObject {
         ++crossings;
       }
     }
-    return {peak, frames ? crossings / 2.0 / (frames / 44100.0) : 0.0};
-  }
-  void hears(double hz) {
-    const auto [peak, pitch] = listen(1200);
-    QVERIFY2(peak > 1000 && std::abs(pitch - hz) < hz * 0.1,
+    const double pitch = frames ? crossings / 2.0 / (frames / 44100.0) : 0.0;
+    QVERIFY2(hz ? peak > 1000 && std::abs(pitch - hz) < hz * 0.1 : peak < 300,
              qPrintable(QStringLiteral("peak %1, %2 Hz").arg(peak).arg(pitch)));
-  }
-  void silence() {
-    QTest::qWait(400);  // what was under way reaches the sink
-    const auto [peak, pitch] = listen(1000);
-    QVERIFY2(peak < 300, qPrintable(QStringLiteral("peak %1, %2 Hz").arg(peak).arg(pitch)));
   }
 
  public Q_SLOTS:
-  void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
-    if (interface != kPlayer) return;
-    QVariantMap c = changed;
-    if (c.contains("Metadata")) c["Metadata"] = qdbus_cast<QVariantMap>(c.value("Metadata").value<QDBusArgument>());
-    changes_ << c;
+  void propertiesChanged(const QString&, const QVariantMap& changed, const QStringList&) {
+    if (changed.contains("PlaybackStatus")) changes_ << "PlaybackStatus=" + changed.value("PlaybackStatus").toString();
+    if (changed.contains("Metadata"))
+      changes_ << "Metadata=" + qdbus_cast<QVariantMap>(changed.value("Metadata").value<QDBusArgument>())
+                                    .value("xesam:title")
+                                    .toString();
   }
 
  private Q_SLOTS:
@@ -139,72 +125,54 @@ class TestMpris : public QObject {
     };
     playlist();
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
-    QVariantMap md = metadata();
+    const QVariantMap md = metadata();
     QCOMPARE(md.value("xesam:title").toString(), QStringLiteral("a.wav"));
     QVERIFY2(std::abs(md.value("mpris:length").toLongLong() - 20000000) < 100000,
              qPrintable(md.value("mpris:length").toString()));
     QCOMPARE(md.value("xesam:url").toString(), QUrl::fromLocalFile(dir_.filePath("a.wav")).toString());
-    hears(440);
+    sink(440);
     QTRY_VERIFY(get("Position").toLongLong() > 500000);
-    QVERIFY(get("Position").toLongLong() < 15000000);
-
     // Steady play changes nothing the bus is told about.
     changes_.clear();
     QTest::qWait(3 * Mpris::kPollMs);
-    QVERIFY2(changes_.isEmpty(), qPrintable(QString::number(changes_.size()) + " PropertiesChanged while playing"));
+    QVERIFY2(changes_.isEmpty(), qPrintable(changes_.join(", ")));
 
-    // PlayPause pauses as the Pause button does: lamp grey, ticks off, sound gone.
+    // PlayPause pauses as the Pause button does: lamp grey, ticks off, sound gone;
+    // again, it resumes as a second press does. Pause only ever pauses.
     call("PlayPause");
-    QTRY_COMPARE(status(), QStringLiteral("Paused"));
-    QTRY_VERIFY(changedTo("PlaybackStatus", [](const QVariant& v) { return v.toString() == "Paused"; }));
+    QTRY_VERIFY(changes_.contains("PlaybackStatus=Paused"));
+    QCOMPARE(status(), QStringLiteral("Paused"));
     QCOMPARE(w.lblindicator->palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
     QCOMPARE(w.mcicdplayer->UpdateInterval(), 0);
-    silence();
-    // And again resumes, as a second press of Pause does.
+    sink(0);
+    call("Pause");
     call("PlayPause");
     QTRY_COMPARE(status(), QStringLiteral("Playing"));
     QCOMPARE(w.lblindicator->palette().color(QPalette::Window), QColor(0xFF, 0x00, 0x00));
     QCOMPARE(w.mcicdplayer->UpdateInterval(), 1000);
-    hears(440);
+    sink(440);
 
     // Next moves through the list as the Next button does.
-    changes_.clear();
     call("Next");
-    QTRY_COMPARE(metadata().value("xesam:title").toString(), QStringLiteral("b.wav"));
+    QTRY_VERIFY(changes_.contains("Metadata=b.wav"));
     QVERIFY2(std::abs(metadata().value("mpris:length").toLongLong() - 9000000) < 100000,
              qPrintable(metadata().value("mpris:length").toString()));
-    QTRY_VERIFY(changedTo("Metadata", [](const QVariant& v) { return v.toMap().value("xesam:title") == "b.wav"; }));
     QCOMPARE(w.curfile, qint16(2));
     QCOMPARE(w.lbltrack->text(), QStringLiteral("2"));
     QCOMPARE(w.lsttrack->currentRow(), 2);
     QTRY_COMPARE(status(), QStringLiteral("Playing"));
-    hears(880);
-    call("Previous");
-    QTRY_COMPARE(metadata().value("xesam:title").toString(), QStringLiteral("a.wav"));
-    hears(440);
-
-    // Pause while paused stays paused; Play resumes.
-    call("Pause");
-    QTRY_COMPARE(status(), QStringLiteral("Paused"));
-    call("Pause");
-    QTest::qWait(300);
-    QCOMPARE(status(), QStringLiteral("Paused"));
-    call("Play");
-    QTRY_COMPARE(status(), QStringLiteral("Playing"));
+    sink(880);
     call("Stop");
     QTRY_COMPARE(status(), QStringLiteral("Stopped"));
-    silence();
+    sink(0);
 
     // The CD button rebuilds the controls: the keys follow the new ones.
     w.reload();
-    QTRY_COMPARE(metadata().value("mpris:trackid").value<QDBusObjectPath>().path(),
-                 QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
-    QCOMPARE(get("CanPlay").toBool(), false);
+    QTRY_COMPARE(get("CanPlay").toBool(), false);
     playlist();
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
     call("PlayPause");
     QTRY_COMPARE(status(), QStringLiteral("Paused"));
-    silence();
     QVERIFY2(fp.messages.shown.isEmpty(), qPrintable(fp.messages.texts().join('\n')));
   }
 
