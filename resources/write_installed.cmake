@@ -6,7 +6,7 @@ set(MIROVA_PROGRAM_FOLDER "${CMAKE_INSTALL_PREFIX}/${MIROVA_PROGRAM_DIR}")
 # Exec= quotes a path with blanks or shell characters, escapes '%', and the
 # entry's string syntax doubles every backslash.
 set(MIROVA_EXEC "${program}")
-if(MIROVA_EXEC MATCHES "[] \t\"'\\\\><~|&;$*?#()`[]")
+if(MIROVA_EXEC MATCHES "[ \t\"'\\\\><~|&;$*?#()`]")
   string(REPLACE "\\" "\\\\" MIROVA_EXEC "${MIROVA_EXEC}")
   string(REPLACE "\"" "\\\"" MIROVA_EXEC "${MIROVA_EXEC}")
   string(REPLACE "`" "\\`" MIROVA_EXEC "${MIROVA_EXEC}")

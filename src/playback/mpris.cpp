@@ -73,7 +73,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
   bool canGoPrevious() const { return m_->ready(); }
   bool canPlay() const { return m_->ready(); }
   bool canPause() const { return m_->ready(); }
-  // The slider seeks by hand only; the control has no way to be told a time.
+  // Media keys play and move between entries; seeking stays with the slider.
   bool canSeek() const { return false; }
   // Always true: MPRIS fixes it for the life of the object.
   bool canControl() const { return true; }
@@ -113,8 +113,8 @@ bool Mpris::publish(const QDBusConnection& bus) {
   if (!bus.isConnected()) return false;
   QDBusConnection b = bus;
   if (!b.registerObject(kPath, this, QDBusConnection::ExportAdaptors)) return false;
-  // A second player of this name (another user's session sharing the bus,
-  // a copy outside the instance lock) gets the suffix MPRIS provides for it.
+  // A second copy that got past the instance lock (started with another
+  // runtime folder) takes the suffix MPRIS provides for it.
   if (!b.registerService(kService) &&
       !b.registerService(kService + QStringLiteral(".instance") + QString::number(::getpid()))) {
     b.unregisterObject(kPath);
