@@ -13,18 +13,22 @@
 #include "pictures/qt_screen_grabber.h"
 #include "playback/drives.h"
 #include "playback/media_backends.h"
+#include "playback/mpris.h"
 #include "volume/alsa_mixer.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirova"));
+  // Wayland's app_id and the portals name the desktop entry by this.
+  QApplication::setDesktopFileName(QStringLiteral("mirova"));
   QApplication::setApplicationVersion(
       QStringLiteral("%1.%2.%3").arg(MIROVA_VERSION_MAJOR).arg(MIROVA_VERSION_MINOR).arg(MIROVA_VERSION_PATCH));
 
   const QString configHome = IniSettingsStore::defaultConfigDir();
   IniSettingsStore settings(configHome);
   FileInstanceLock lock(FileInstanceLock::defaultPath());
-  DesktopAutoPlayRegistry autoPlay(DesktopAutoPlayRegistry::defaultDataHome(), configHome);
+  DesktopAutoPlayRegistry autoPlay(DesktopAutoPlayRegistry::defaultDataHome(), configHome,
+                                   DesktopAutoPlayRegistry::defaultDataDirs());
   QtMessageBoxes messages;
   ProcessExit programExit;
   FilePictureLoader pictures;
@@ -40,5 +44,8 @@ int main(int argc, char** argv) {
                     drives};
   frmcd window(platform);
   window.start();
+  // Media keys; without a session bus the player simply goes without them.
+  Mpris mpris(window);
+  mpris.publish(QDBusConnection::sessionBus());
   return QApplication::exec();
 }

@@ -11,6 +11,8 @@ jobs=$(nproc)
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$root/build" -j "$jobs"
 (cd "$root/build" && ctest --output-on-failure -j "$jobs")
+# The Debian package, installed and tested end to end, then removed.
+"$root/tools/test-package.sh" "$root/build"
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVA_SANITIZE=ON
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j "$jobs" -LE no-sanitize)

@@ -86,7 +86,7 @@ void TestPlatform::autoPlayFiles() {
   writeAll(mimeapps,
            "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
            "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n");
-  DesktopAutoPlayRegistry reg(data.path(), config.path());
+  DesktopAutoPlayRegistry reg(data.path(), config.path(), {});
   for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(QStringLiteral("/my apps/100%/mirova"));
 
   const QString desktop = readAll(data.path() + QStringLiteral("/applications/mirova.desktop"));

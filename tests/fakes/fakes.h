@@ -182,8 +182,10 @@ struct FakePlatform {
   FakeScreen screen;
   QString programFolder = QStringLiteral("/opt/mirova");
   FakeDrives drives;
-  Platform platform() {
-    return Platform{settings,   lock,  autoPlay, messages, exit,          pictures, launcher,
-                    filePicker, media, mixers,   screen,   programFolder, drives};
+  Platform platform() { return platform(media); }
+  // The same with other media devices: the real ones, or a fake of the test's own.
+  Platform platform(MediaDeviceFactory& devices) {
+    return Platform{settings,   lock,    autoPlay, messages, exit,          pictures, launcher,
+                    filePicker, devices, mixers,   screen,   programFolder, drives};
   }
 };

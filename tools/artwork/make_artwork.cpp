@@ -3,6 +3,7 @@
 // so the pictures are made from this source and never copied from elsewhere.
 #include <QColor>
 #include <QCoreApplication>
+#include <QDir>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -75,11 +76,16 @@ QImage sixteenColours(const QImage& src) {
   return src.convertToFormat(QImage::Format_Indexed8, table, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
-QImage icon() {
-  QImage img(32, 32, QImage::Format_ARGB32);
+// The program's icon, designed on a 32 x 32 grid in sixteen colours. Other
+// sizes paint the same design scaled: small ones keep the sixteen colours
+// (as the desktop's menus show them beside the window icon), large ones
+// would turn the palette into bands and are painted in full colour.
+QImage icon(int size) {
+  QImage img(size, size, QImage::Format_ARGB32);
   img.fill(Qt::transparent);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
   drawDisc(p, QPointF(16, 16), 14.5, QColor(0, 0, 255));
   // A note over the disc.
   p.setPen(QPen(QColor(255, 255, 0), 2));
@@ -87,11 +93,12 @@ QImage icon() {
   p.setBrush(QColor(255, 255, 0));
   p.drawEllipse(QPointF(18.5, 18), 3, 2.3);
   p.end();
+  if (size > 32) return img;
   QImage indexed = sixteenColours(img.convertToFormat(QImage::Format_RGB32));
   // Keep the round outline: corners transparent in the saved PNG.
   QImage out = indexed.convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x)
       if (qAlpha(img.pixel(x, y)) < 128) out.setPixel(x, y, qRgba(0, 0, 0, 0));
   return out;
 }
@@ -139,14 +146,25 @@ bool save(const QImage& img, const QString& path, const char* format) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_artwork BG_BMP_PATH RESOURCE_DIR\n");
+  if (argc < 3 || argc == 4) {
+    std::fprintf(stderr, "usage: make_artwork BG_BMP_PATH RESOURCE_DIR [ICON_THEME_DIR SIZE...]\n");
     return 2;
   }
   const QString bg = QString::fromLocal8Bit(argv[1]);
   const QString dir = QString::fromLocal8Bit(argv[2]);
-  const bool ok = save(background(), bg, "BMP") && save(icon(), dir + QStringLiteral("/icon.png"), "PNG") &&
-                  save(cameraButton(), dir + QStringLiteral("/cmd_scr.bmp"), "BMP") &&
-                  save(logo(), dir + QStringLiteral("/logo.bmp"), "BMP");
+  bool ok = save(background(), bg, "BMP") && save(icon(32), dir + QStringLiteral("/icon.png"), "PNG") &&
+            save(cameraButton(), dir + QStringLiteral("/cmd_scr.bmp"), "BMP") &&
+            save(logo(), dir + QStringLiteral("/logo.bmp"), "BMP");
+  // The desktop's icon theme: <dir>/<n>x<n>/apps/mirova.png at each size asked for.
+  const QString theme = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+  for (int i = 4; ok && i < argc; ++i) {
+    const int size = QByteArray(argv[i]).toInt();
+    if (size < 1 || size > 1024) {
+      std::fprintf(stderr, "make_artwork: bad icon size %s\n", argv[i]);
+      return 2;
+    }
+    const QString folder = QStringLiteral("%1/%2x%2/apps").arg(theme).arg(size);
+    ok = QDir().mkpath(folder) && save(icon(size), folder + QStringLiteral("/mirova.png"), "PNG");
+  }
   return ok ? 0 : 1;
 }

@@ -1,0 +1,121 @@
+// The audio CD registration beside an installed desktop entry: the entry the
+// desktop finds first runs this program, and stays in the menus.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/autoplay_registry.h"
+#include "app/ini_lines.h"
+
+namespace {
+void writeAll(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+const QString kEntry = QStringLiteral("Desktop Entry");
+
+// What earlier versions wrote at every start.
+const QByteArray kLegacy =
+    "[Desktop Entry]\nType=Application\nName=Savrel超级播放器\nExec=/old/build/bin/mirova\nIcon=mirova\n"
+    "MimeType=x-content/audio-cdda;\nNoDisplay=true\nTerminal=false\n";
+}  // namespace
+
+class TestAutoPlay : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void desktopFindsThisProgram_data();
+  void desktopFindsThisProgram();
+  void execRoundTrip_data();
+  void execRoundTrip();
+};
+
+enum class After { Absent, Unchanged, Written };
+
+void TestAutoPlay::desktopFindsThisProgram_data() {
+  QTest::addColumn<QByteArray>("userBefore");  // the per-user mirova.desktop, empty for none
+  QTest::addColumn<QString>("installedExec");  // the installed entry's Exec=, empty for none
+  QTest::addColumn<int>("after");
+  QTest::addColumn<bool>("hidden");  // the entry the desktop finds is hidden from the menus
+  const QString link = QStringLiteral("@/bin/mirova"), other = QStringLiteral("/usr/games/mirova");
+  const QByteArray marked = kLegacy + "X-Mirova-AutoPlay=true\n";
+  const QByteArray own =
+      "[Desktop Entry]\nType=Application\nName=My player\nCategories=Audio;\n"
+      "Exec=@/bin/mirova\nMimeType=x-content/audio-cdda;\nNoDisplay=true\n";
+  const QByteArray ownOther =
+      "[Desktop Entry]\nType=Application\nName=Mine\nCategories=Audio;\nExec=/elsewhere/mirova\n"
+      "MimeType=x-content/audio-cdda;\n";
+  QTest::newRow("not installed") << QByteArray() << QString() << int(After::Written) << true;
+  QTest::newRow("installed, run through its link") << QByteArray() << link << int(After::Absent) << false;
+  QTest::newRow("installed, found on PATH") << QByteArray() << "mirova %U" << int(After::Absent) << false;
+  QTest::newRow("installed, an earlier version's entry") << kLegacy << link << int(After::Absent) << false;
+  QTest::newRow("installed, ours from another copy") << marked << link << int(After::Absent) << false;
+  QTest::newRow("another copy installed") << kLegacy << other << int(After::Written) << false;
+  QTest::newRow("the user's own entry, hidden by choice") << own << link << int(After::Unchanged) << true;
+  QTest::newRow("the user's own entry for another copy") << ownOther << link << int(After::Written) << false;
+}
+
+void TestAutoPlay::desktopFindsThisProgram() {
+  QFETCH(QByteArray, userBefore);
+  QFETCH(QString, installedExec);
+  QFETCH(int, after);
+  QFETCH(bool, hidden);
+  QTemporaryDir tmp;
+  const QString root = tmp.path();
+  // The installed tree: lib/mirova/mirova and the bin/mirova link to it.
+  const QString program = root + QStringLiteral("/lib/mirova/mirova");
+  writeAll(program, "#!/bin/sh\n");
+  QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  QDir().mkpath(root + QStringLiteral("/bin"));
+  QVERIFY(QFile::link(QStringLiteral("../lib/mirova/mirova"), root + QStringLiteral("/bin/mirova")));
+  qputenv("PATH", (root + QStringLiteral("/bin:/usr/bin:/bin")).toLocal8Bit());
+
+  const QString userPath = root + QStringLiteral("/home/applications/mirova.desktop");
+  if (!userBefore.isEmpty()) writeAll(userPath, QByteArray(userBefore).replace('@', root.toUtf8()));
+  const QString installedPath = root + QStringLiteral("/share/applications/mirova.desktop");
+  if (!installedExec.isEmpty())
+    writeAll(installedPath, "[Desktop Entry]\nType=Application\nName=Savrel超级播放器\nCategories=AudioVideo;\nExec=" +
+                                QString(installedExec).replace('@', root).toUtf8() +
+                                "\nMimeType=x-content/audio-cdda;x-content/video-vcd;\n");
+  const QByteArray before = readAll(userPath);
+
+  DesktopAutoPlayRegistry reg(root + QStringLiteral("/home"), root + QStringLiteral("/config"),
+                              {root + QStringLiteral("/none"), root + QStringLiteral("/share")});
+  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(program);
+
+  QCOMPARE(QFile::exists(userPath), after != int(After::Absent));
+  if (after == int(After::Unchanged)) QCOMPARE(readAll(userPath), before);
+  if (after == int(After::Written)) QVERIFY(readAll(userPath) != before);
+  // What the desktop does: the first mirova.desktop found, user's before installed.
+  const IniLines found = IniLines::load(QFile::exists(userPath) ? userPath : installedPath);
+  QCOMPARE(DesktopAutoPlayRegistry::execProgram(found.value(kEntry, QStringLiteral("Exec"))), program);
+  QCOMPARE(found.value(kEntry, QStringLiteral("NoDisplay")) == QLatin1String("true"), hidden);
+  QVERIFY(found.value(kEntry, QStringLiteral("MimeType")).contains(QStringLiteral("x-content/audio-cdda;")));
+  // A user's own entry keeps its own lines.
+  const bool theirs = userBefore.contains("Categories=");
+  QCOMPARE(found.value(kEntry, QStringLiteral("Name")),
+           theirs ? QString::fromUtf8(userBefore).section("Name=", 1).section('\n', 0, 0) : "Savrel超级播放器");
+  const IniLines mime = IniLines::load(root + QStringLiteral("/config/mimeapps.list"));
+  QCOMPARE(mime.value(QStringLiteral("Default Applications"), QStringLiteral("x-content/audio-cdda")),
+           QStringLiteral("mirova.desktop;"));
+}
+
+void TestAutoPlay::execRoundTrip_data() {
+  QTest::addColumn<QString>("program");
+  for (const char* p : {"/usr/lib/mirova/mirova", "/my apps/100%/mirova", "/a\"b/`x`/$HOME/mirova",
+                        "/back\\slash/mirova", "/tab\there/it's/mirova"})
+    QTest::newRow(p) << QString::fromUtf8(p);
+}
+
+void TestAutoPlay::execRoundTrip() {
+  QFETCH(QString, program);
+  QCOMPARE(DesktopAutoPlayRegistry::execProgram(DesktopAutoPlayRegistry::execValue(program)), program);
+}
+
+QTEST_GUILESS_MAIN(TestAutoPlay)
+#include "test_autoplay.moc"

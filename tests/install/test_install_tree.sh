@@ -1,0 +1,73 @@
+#!/bin/bash
+# `cmake --install` into a DESTDIR under a prefix with a blank in it: exactly
+# the expected tree, files the desktop's own validators accept, icons of the
+# sizes their folders claim, a clean manual page, and the installed program
+# finding its folder through the bin/ link.
+# Usage: test_install_tree.sh BUILD_DIR EXPECTED_TREE
+set -uo pipefail
+source "$(dirname "$0")/../e2e/lib.sh"
+build=$1 expected=$2
+prefix="/opt/my apps"
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+pid=
+root="$work/root$prefix"
+DESTDIR="$work/root" cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
+  || { fail "cmake --install: $(cat "$work/install.log")"; e2e_done; exit 1; }
+
+got=$(cd "$root" && find . \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort)
+want=$(grep -v '^#' "$expected" | LC_ALL=C sort)
+[[ "$got" == "$want" ]] && pass "the tree holds exactly the expected files" \
+  || fail "tree differs (< expected, > installed): $(diff <(echo "$want") <(echo "$got") | grep '^[<>]' | tr '\n' ' ')"
+[[ -z "$(find "$work/root" -mindepth 1 -maxdepth 1 ! -name opt)" ]] && pass "nothing installed outside the prefix" \
+  || fail "outside the prefix: $(ls "$work/root")"
+
+link=$(readlink "$root/bin/mirova")
+[[ "$link" == ../lib/mirova/mirova && -x "$root/bin/mirova" ]] && pass "bin/mirova links to ../lib/mirova/mirova" \
+  || fail "bin/mirova -> '$link'"
+
+desktop="$root/share/applications/mirova.desktop"
+out=$(desktop-file-validate "$desktop" 2>&1) && [[ -z "$out" ]] && pass "desktop-file-validate" \
+  || fail "desktop-file-validate: $out"
+for line in 'Name=Savrel超级播放器' 'Exec="/opt/my apps/bin/mirova"' 'Categories=AudioVideo;Audio;Video;Player;' \
+  'MimeType=x-content/audio-cdda;x-content/video-vcd;' 'Icon=mirova'; do
+  grep -qxF "$line" "$desktop" && pass "desktop entry: $line" || fail "desktop entry lacks $line"
+done
+grep -q '^GenericName=.' "$desktop" && pass "desktop entry has a generic name" || fail "no GenericName"
+
+out=$(appstreamcli validate-tree --no-net "$root" 2>&1) && pass "appstreamcli validate-tree" \
+  || fail "appstreamcli: $out"
+meta=$(ls "$root"/share/metainfo/*.metainfo.xml)
+out=$(appstreamcli validate --no-net "$meta" 2>&1) && pass "appstreamcli validate" || fail "appstreamcli: $out"
+grep -q '<release version="1.0.64"' "$meta" && pass "metainfo carries version 1.0.64" || fail "no release 1.0.64"
+grep -q '<summary xml:lang="zh-CN">' "$meta" && grep -q '<summary>' "$meta" && pass "summaries in Chinese and English" \
+  || fail "a summary is missing"
+
+for png in "$root"/share/icons/hicolor/*/apps/mirova.png; do
+  size=$(basename "$(dirname "$(dirname "$png")")")
+  # width x height, then the alpha of a corner and of a point on the disc
+  read -r geom corner inside < <(convert "$png" -format '%wx%h %[fx:p{0,0}.a] %[fx:p{w/4,h/2}.a]\n' info:)
+  [[ "$geom" == "$size" && "$corner" == 0 && "$inside" == 1 ]] && pass "icon $size" \
+    || fail "icon in $size is $geom, corner alpha $corner, disc alpha $inside"
+done
+
+man="$root/share/man/man1/mirova.1.gz"
+out=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man" 2>&1 >/dev/null)
+[[ -z "$out" ]] && pass "manual page formats without warnings" || fail "man: $out"
+MANWIDTH=200 man -l "$man" 2>/dev/null | grep -qF "/opt/my apps/lib/mirova/" \
+  && pass "manual page names the installed program folder" || fail "manual page lacks the program folder"
+
+# Started through the link, the program takes lib/mirova as its folder: that
+# is the command it registers for audio CDs.
+unset XDG_RUNTIME_DIR  # a lock of its own, whatever else runs
+e2e_home
+export XDG_DATA_DIRS="$E2E_HOME/none" QT_QPA_PLATFORM=offscreen
+"$root/bin/mirova" >"$work/player.log" 2>&1 &
+pid=$!
+reg="$XDG_DATA_HOME/applications/mirova.desktop"
+for _ in $(seq 100); do [[ -s "$reg" ]] && break; sleep 0.1; done
+grep -qxF "Exec=\"$root/lib/mirova/mirova\"" "$reg" 2>/dev/null && pass "registered the program in lib/mirova" \
+  || fail "registered: $(grep Exec "$reg" 2>&1); log: $(cat "$work/player.log")"
+kill $pid; wait $pid 2>/dev/null
+rm -rf "$E2E_HOME"
+e2e_done
