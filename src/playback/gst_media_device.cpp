@@ -16,6 +16,8 @@
 #include <mutex>
 
 #include "core/basic.h"
+#include "playback/drives.h"
+#include "playback/sector_source.h"
 
 namespace {
 
@@ -163,7 +165,8 @@ class VideoWindow final : public QWidget {
 
 }  // namespace
 
-GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent), frames_(std::make_unique<FrameSlot>()) {
+GstMediaDevice::GstMediaDevice(Drives* drives, QObject* parent)
+    : MediaDevice(parent), drives_(drives), frames_(std::make_unique<FrameSlot>()) {
   if (!gst_is_initialized()) gst_init(nullptr, nullptr);
   for (const char* path : kSoundFonts)
     if (QFileInfo::exists(QString::fromLatin1(path))) {
@@ -195,6 +198,7 @@ void GstMediaDevice::teardown() {
     gst_object_unref(bus_);
     bus_ = nullptr;
   }
+  sectors_.reset();
   window_.reset();
   frames_->clear();
   frames_->repaintPending = false;
@@ -210,23 +214,12 @@ void GstMediaDevice::open(const QString& fileName) {
   lengthDirty_ = lengthExact_ = atEnd_ = failed_ = false;
   restarts_ = 0;
 
-  const QFileInfo info(fileName);
-  if (fileName.isEmpty() || !info.exists() || info.isDir())
-    throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
-  if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
-
-  GError* uriError = nullptr;
-  gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &uriError);
-  if (!uri) {
-    const QString why = uriError ? QString::fromUtf8(uriError->message) : QString();
-    if (uriError) g_error_free(uriError);
-    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, why));
-  }
+  QString localFile;
+  const QByteArray uri = sourceUri(fileName, localFile).toUtf8();
 
   pipeline_ = gst_element_factory_make("playbin", nullptr);
   GstElement* appsink = gst_element_factory_make("appsink", nullptr);
   if (!pipeline_ || !appsink) {
-    g_free(uri);
     if (appsink) gst_object_unref(appsink);
     teardown();
     throw basic::Error(kCannotPlay, QStringLiteral("GStreamer's playbin or appsink is not installed"));
@@ -244,8 +237,12 @@ void GstMediaDevice::open(const QString& fileName) {
 
   gint flags = 0;
   g_object_get(pipeline_, "flags", &flags, nullptr);
-  g_object_set(pipeline_, "uri", uri, "video-sink", appsink, "flags", flags & ~kPlayFlagText, nullptr);
-  g_free(uri);
+  g_object_set(pipeline_, "uri", uri.constData(), "video-sink", appsink, "flags", flags & ~kPlayFlagText, nullptr);
+  if (sectors_)
+    g_signal_connect(pipeline_, "source-setup", G_CALLBACK(+[](GstElement*, GstElement* source, gpointer sectors) {
+                       static_cast<SectorSource*>(sectors)->attach(source);
+                     }),
+                     sectors_.get());
   g_signal_connect(pipeline_, "element-setup", G_CALLBACK(&GstMediaDevice::elementSetup), this);
   bus_ = gst_element_get_bus(pipeline_);
 
@@ -286,8 +283,8 @@ void GstMediaDevice::open(const QString& fileName) {
   gint64 origin = 0;
   if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
   setUpVideo();
-  if (lengthMs_ < 0 && !window_) {
-    lengthMs_ = scanLengthMs(info.absoluteFilePath(), deadline);
+  if (lengthMs_ < 0 && !window_ && !localFile.isEmpty()) {
+    lengthMs_ = scanLengthMs(localFile, deadline);
     lengthExact_ = lengthMs_ >= 0;
   }
 
@@ -298,6 +295,35 @@ void GstMediaDevice::open(const QString& fileName) {
   else
     busPoll_.start(20);
   mode_ = Stopped;
+}
+
+QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {
+  QString path = fileName;
+  if (drives_ && Drives::isDrivePath(fileName)) {
+    const Drives::Location where = drives_->locate(fileName);
+    if (where.onDisc()) {
+      sectors_ = std::make_unique<SectorSource>(where.discSource, where.entry);
+      return QStringLiteral("appsrc://");
+    }
+    path = where.file;
+  }
+
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || info.isDir())
+    throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
+  if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
+
+  GError* uriError = nullptr;
+  gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &uriError);
+  if (!uri) {
+    const QString why = uriError ? QString::fromUtf8(uriError->message) : QString();
+    if (uriError) g_error_free(uriError);
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, why));
+  }
+  const QString text = QString::fromUtf8(uri);
+  g_free(uri);
+  localFile = info.absoluteFilePath();
+  return text;
 }
 
 void GstMediaDevice::setUpVideo() {
