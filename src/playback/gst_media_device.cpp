@@ -43,6 +43,22 @@ QString errorText(GstMessage* message) {
   return text;
 }
 
+// A seek into the last pictures of an MPEG program stream may resume past
+// the last key frame (its data travels ahead of its time), and the video
+// decoder then reaches the end with nothing to show, which it reports as
+// an error. Nothing was left to play: that is the end of the medium.
+bool noPicturesLeft(GstMessage* message) {
+  if (!GST_IS_VIDEO_DECODER(GST_MESSAGE_SRC(message))) return false;
+  GError* err = nullptr;
+  gchar* debug = nullptr;
+  gst_message_parse_error(message, &err, &debug);
+  const bool none = err && g_error_matches(err, GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE) && debug &&
+                    g_strstr_len(debug, -1, "no valid frames found");
+  if (err) g_error_free(err);
+  g_free(debug);
+  return none;
+}
+
 // Reads a file through its parser alone, as fast as it goes, and returns
 // where its last buffer ends: the exact length of MP3s without a header that
 // tells it (GStreamer only estimates those, and only once playing). -1 when
@@ -211,7 +227,7 @@ void GstMediaDevice::open(const QString& fileName) {
   lengthMs_ = -1;
   lastPositionMs_ = originMs_ = 0;
   videoFps_ = 0;
-  lengthDirty_ = lengthExact_ = atEnd_ = failed_ = false;
+  lengthDirty_ = lengthExact_ = atEnd_ = failed_ = seeked_ = false;
   restarts_ = 0;
 
   QString localFile;
@@ -421,12 +437,7 @@ void GstMediaDevice::seek(qint64 ms) {
   ms = std::max<qint64>(ms, 0);
   const qint64 length = lengthMs();
   if (lengthMs_ >= 0 && ms >= length) {
-    // The end itself: no stream is left to preroll there.
-    const bool wasPlaying = mode_ == Playing;
-    if (wasPlaying) gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    atEnd_ = true;
-    mode_ = Stopped;
-    if (wasPlaying) QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+    standAtEnd();  // the end itself: no stream is left to preroll there
     return;
   }
   atEnd_ = false;
@@ -434,7 +445,16 @@ void GstMediaDevice::seek(qint64 ms) {
   seekPipeline(ms);
 }
 
+void GstMediaDevice::standAtEnd() {
+  const bool wasPlaying = mode_ == Playing;
+  if (wasPlaying) gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  atEnd_ = true;
+  mode_ = Stopped;
+  if (wasPlaying) QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+}
+
 void GstMediaDevice::seekPipeline(qint64 ms) {
+  seeked_ = true;
   gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                           gint64(ms + originMs_) * gint64(GST_MSECOND));
   waitSettled();
@@ -492,8 +512,13 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
       break;
     case GST_MESSAGE_ERROR: {
-      if (failed_) break;
+      if (failed_ || atEnd_) break;
       positionMs();
+      if (seeked_ && noPicturesLeft(message)) {
+        if (lengthMs_ < 0) lengthMs_ = lastPositionMs_;
+        standAtEnd();
+        break;
+      }
       fail(errorText(message));
       break;
     }

@@ -79,6 +79,7 @@ class GstMediaDevice final : public MediaDevice {
   QString sourceUri(const QString& fileName, QString& localFile);
   void waitSettled();
   void seekPipeline(qint64 ms);
+  void standAtEnd();  // as after playing to the end; finished() when it was playing
   void setUpVideo();
   void handleMessage(GstMessage* message);
   void pollBus();
@@ -111,4 +112,5 @@ class GstMediaDevice final : public MediaDevice {
   bool lengthExact_ = false;  // measured by a scan, not a parser's estimate
   bool atEnd_ = false;
   bool failed_ = false;
+  bool seeked_ = false;  // since open
 };
