@@ -6,6 +6,7 @@
 #include <cdio/xa.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace disc {
@@ -42,7 +43,7 @@ std::optional<QList<FileEntry>> readFolder(CdIo_t* cdio, const QByteArray& exact
     if (e.name.isEmpty() || e.name == QLatin1String(".") || e.name == QLatin1String("..")) continue;
     e.folder = stat->type == iso9660_stat_s::_STAT_DIR;
     e.lsn = stat->lsn;
-    e.sectors = int(stat->secsize);
+    e.sectors = stat->secsize;
     e.size = stat->size;
     e.form2 = stat->b_xa && (uint16_from_be(stat->xa.attributes) & XA_ATTR_MODE2FORM2) != 0;
     entries.append(e);
@@ -92,7 +93,7 @@ std::optional<QByteArray> FileReader::read(qint64 offset, qint64 length) {
   const int perSector = file_.form2 ? kForm2Bytes : kDataBytes;
   out.reserve(end - offset);
   for (qint64 at = offset; at < end;) {
-    const int sector = int(at / perSector);
+    const qint64 sector = at / perSector;
     if (sector < runFirst_ || sector >= runFirst_ + run_.size() / perSector || runFirst_ < 0) {
       if (!loadRun(sector)) return std::nullopt;
     }
@@ -104,12 +105,14 @@ std::optional<QByteArray> FileReader::read(qint64 offset, qint64 length) {
   return out;
 }
 
-bool FileReader::loadRun(int firstSector) {
+bool FileReader::loadRun(qint64 firstSector) {
   runFirst_ = -1;
   run_.clear();
-  const int count = std::min(kRunSectors, file_.sectors - firstSector);
-  if (count <= 0) return false;
-  const lsn_t lsn = file_.lsn + firstSector;
+  const int count = int(std::clamp<qint64>(file_.sectors - firstSector, 0, kRunSectors));
+  const qint64 first = qint64(file_.lsn) + firstSector;
+  // A damaged directory may place a file anywhere; no disc reaches past 2^31 sectors.
+  if (count == 0 || first < 0 || first + count > std::numeric_limits<lsn_t>::max()) return false;
+  const auto lsn = lsn_t(first);
   if (file_.form2) {
     QByteArray raw(qsizetype(count) * M2RAW_SECTOR_SIZE, '\0');
     if (cdio_read_mode2_sectors(cdio_.get(), raw.data(), lsn, true, unsigned(count)) != DRIVER_OP_SUCCESS) return false;

@@ -19,13 +19,13 @@ constexpr int kForm2Bytes = 2324;  // a Mode 2 Form 2 sector's payload
 struct FileEntry {
   QString name;  // as the directory spells it, without the ";1" version
   bool folder = false;
-  int lsn = 0;      // first sector
-  int sectors = 0;  // sectors the file takes
-  qint64 size = 0;  // the directory's byte count: sectors x 2048 even for Form 2
+  int lsn = 0;         // first sector
+  qint64 sectors = 0;  // sectors the file takes
+  qint64 size = 0;     // the directory's byte count: sectors x 2048 even for Form 2
   bool form2 = false;
   // What the file holds for a reader: its Form 2 payloads one after another,
   // else its first `size` data bytes.
-  qint64 payloadBytes() const { return form2 ? qint64(sectors) * kForm2Bytes : size; }
+  qint64 payloadBytes() const { return form2 ? sectors * kForm2Bytes : size; }
 };
 
 // The entries of a folder given by its names from the root ({} is the
@@ -47,15 +47,16 @@ class FileReader {
   qint64 size() const { return file_.payloadBytes(); }
   // Up to `length` bytes from `offset`; fewer only at the end of the file.
   // Null when the disc cannot be read there (a damaged or truncated image,
-  // a scratched disc, the disc taken out).
+  // a directory that places the file off the disc, a scratched disc, the
+  // disc taken out).
   std::optional<QByteArray> read(qint64 offset, qint64 length);
 
  private:
-  bool loadRun(int firstSector);
+  bool loadRun(qint64 firstSector);
   Handle cdio_;
   FileEntry file_;
-  QByteArray run_;     // payload of the sectors read last
-  int runFirst_ = -1;  // their first sector, counted from the file's start
+  QByteArray run_;        // payload of the sectors read last
+  qint64 runFirst_ = -1;  // their first sector, counted from the file's start
 };
 
 }  // namespace disc

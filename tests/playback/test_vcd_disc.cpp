@@ -23,6 +23,25 @@ struct Sequence {
 const Sequence kSequences[] = {{"red", qRgb(255, 0, 0), 440, 3}, {"blue", qRgb(0, 0, 255), 1000, 2}};
 constexpr int kSectorBytes = 2352;
 
+// Letters as MIROVA_DRIVES gives them, and none of this machine's drives.
+LinuxDrives::Sources mapping(const QString& map) {
+  return {"/nonexistent/mounts", "/nonexistent/sys", "/nonexistent/by-label", map};
+}
+
+// The main window on the real drives and devices, the rest on fakes.
+struct Player {
+  FakePlatform fp;
+  LinuxDrives drives;
+  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices(drives);
+  Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
+             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, drives};
+  frmcd w{p};
+  explicit Player(const QString& map) : drives(mapping(map)) {
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    w.start();
+  }
+};
+
 bool near(QRgb a, QRgb b) {
   return std::abs(qRed(a) - qRed(b)) < 60 && std::abs(qGreen(a) - qGreen(b)) < 60 && std::abs(qBlue(a) - qBlue(b)) < 60;
 }
@@ -54,10 +73,6 @@ class TestVcdDisc : public QObject {
   void image(const QString& name, const QByteArray& bin) {
     write(name + ".bin", bin);
     write(name + ".cue", read("vcd.cue").replace("vcd.bin", (name + ".bin").toUtf8()));
-  }
-  // Letters as MIROVA_DRIVES gives them, and none of this machine's drives.
-  static LinuxDrives::Sources mapping(const QString& map) {
-    return {"/nonexistent/mounts", "/nonexistent/sys", "/nonexistent/by-label", map};
   }
   QString drivesMap() const {
     return QStringLiteral("D=%1,E=%2,F=%3,G=%4,H=%5")
@@ -173,14 +188,9 @@ class TestVcdDisc : public QObject {
 
   // The VCD button on the image as drive D: entry 1, entry 2, entry 1 again, each heard at the sink.
   void vcdButtonPlaysTheDisc() {
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    LinuxDrives drives(mapping("D=" + path("vcd.cue")));
-    const auto media = makeSystemMediaDevices(drives);
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, drives};
-    frmcd w(p);
-    w.start();
+    Player player("D=" + path("vcd.cue"));
+    frmcd& w = player.w;
+    FakePlatform& fp = player.fp;
     QTest::mouseClick(w.vcdload, Qt::LeftButton);
     QVERIFY2(fp.messages.shown.isEmpty(), qPrintable(fp.messages.texts().join('\n')));
     QCOMPARE(w.lsttrack->count(), 3);
@@ -204,29 +214,32 @@ class TestVcdDisc : public QObject {
 
   // Damaged images end in the message, never in a crash or a hang.
   void damagedImage_data() {
-    QTest::addColumn<int>("keepSectors");  // of the image's sectors, the first ones; -1: all, but scrambled
-    QTest::newRow("cut inside entry 1") << 600;
-    QTest::newRow("cut before the directory") << 17;
-    QTest::newRow("garbage") << -1;
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("cut inside entry 1") << "cut 600";  // sectors kept
+    QTest::newRow("cut before the directory") << "cut 17";
+    QTest::newRow("garbage") << "garbage";
+    QTest::newRow("entry 1 placed off the disc") << "off";
   }
 
   void damagedImage() {
-    QFETCH(int, keepSectors);
+    QFETCH(QString, damage);
     QByteArray bin = read("vcd.bin");
-    if (keepSectors >= 0) {
-      bin.truncate(qsizetype(keepSectors) * kSectorBytes);
-    } else {
+    if (damage.startsWith("cut")) {
+      bin.truncate(damage.section(' ', 1).toLongLong() * kSectorBytes);
+    } else if (damage == "garbage") {
       for (qsizetype i = 0; i < bin.size(); ++i) bin[i] = char((i * 7919 + 13) >> 3);
+    } else {
+      // The directory record: extent at bytes 2-9, length at 10-17, both little- then big-endian.
+      const qsizetype record = bin.indexOf("AVSEQ01.DAT;1") - 33;
+      QVERIFY(record > 0);
+      bin.replace(record + 2, 16,
+                  QByteArray::fromHex("f0ffff7f7ffffff0"
+                                      "00f0fffffffff000"));
     }
     image("damaged", bin);
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    LinuxDrives drives(mapping("D=" + path("damaged.cue")));
-    const auto media = makeSystemMediaDevices(drives);
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, drives};
-    frmcd w(p);
-    w.start();
+    Player player("D=" + path("damaged.cue"));
+    frmcd& w = player.w;
+    FakePlatform& fp = player.fp;
     QElapsedTimer clock;
     clock.start();
     QTest::mouseClick(w.vcdload, Qt::LeftButton);
