@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMetaObject>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
@@ -357,7 +358,10 @@ void GstMediaDevice::setUpVideo() {
       width = int(gint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info));
     const QSize size(std::max(width, 1), GST_VIDEO_INFO_HEIGHT(&info));
     window_ = std::make_unique<VideoWindow>(*frames_, size);
-    window_->setWindowTitle(QFileInfo(fileName_).fileName());
+    // Named by the file alone, a drive path's last part too ("AVSEQ01.DAT").
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    window_->setWindowTitle(Drives::isDrivePath(fileName_) ? fileName_.section(separators, -1)
+                                                           : QFileInfo(fileName_).fileName());
     window_->resize(size);
   }
   if (caps) gst_caps_unref(caps);
