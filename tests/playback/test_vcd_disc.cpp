@@ -218,7 +218,8 @@ class TestVcdDisc : public QObject {
     QTest::newRow("cut inside entry 1") << "cut 600";  // sectors kept
     QTest::newRow("cut before the directory") << "cut 17";
     QTest::newRow("garbage") << "garbage";
-    QTest::newRow("entry 1 placed off the disc") << "off";
+    QTest::newRow("entry 1 placed off the disc") << "f0ffff7f7ffffff0";   // its extent, both byte orders
+    QTest::newRow("entry 1 longer than the disc") << "00f0fffffffff000";  // its length
   }
 
   void damagedImage() {
