@@ -57,3 +57,13 @@ e2e_sink_tone() {
     awk '{ if ($1 < -300) below = 1; if (below && $1 > 300) { below = 0; if (last) print NR - last; last = NR } }' |
     sort -n | awk '{ p[NR] = $1 } END { print (NR < 10 ? 0 : int(44100 / p[int(NR / 2) + 1] + 0.5)) }'
 }
+
+# Clicks the VCD button of main window $1: 28 x 17 px at 8, 40 (120, 600
+# twips) in the 225 x 133 client area under the menu bar, so its middle lies
+# 85 px above the bottom of the window as it first comes up.
+e2e_click_vcd() {
+  local WINDOW X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  e2e_focus "$1"
+  xdotool mousemove --window "$1" 22 $((HEIGHT - 85)) click 1
+}

@@ -20,11 +20,7 @@ MIROVA_DRIVES="D=$E2E_HOME/vcd.cue" "$1" >"$E2E_HOME/player.log" 2>&1 &
 pid=$!
 win=$(e2e_wait_window '^Savrel超级播放器$') || { fail "no main window"; cat "$E2E_HOME/player.log"; exit 1; }
 sleep 0.5
-# The VCD button, 28 x 17 px at 8, 40 (120, 600 twips) in the 225 x 133 client
-# area, which the menu bar tops: its middle is 85 px above the window's bottom.
-eval "$(xdotool getwindowgeometry --shell "$win")"
-e2e_focus "$win"
-xdotool mousemove --window "$win" 22 $((HEIGHT - 85)) click 1
+e2e_click_vcd "$win"
 
 e2e_wait_window '^Savrel超级播放器-播放VCD$' 10 >/dev/null && pass "caption reads Savrel超级播放器-播放VCD" \
   || fail "caption: $(xdotool getwindowname "$win")"
