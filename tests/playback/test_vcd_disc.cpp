@@ -153,6 +153,8 @@ class TestVcdDisc : public QObject {
     QTest::newRow("image, entry 2") << "d:\\mpegav\\avseq02.dat" << 1;
     QTest::newRow("CDXA rip") << "E:\\Mpegav\\AVSEQ01.DAT" << 0;
     QTest::newRow("plain rip") << "F:\\Mpegav\\AVSEQ02.DAT" << 1;
+    // Any drive path resolves, a single file's on C (the root) too, in any letter case.
+    QTest::newRow("file as a C: path") << "C:" + path("seq1.mpg").toUpper().replace('/', '\\') << 0;
   }
 
   // Length, tone, colour, a seek and the end, as for any file.
