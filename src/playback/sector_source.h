@@ -25,7 +25,6 @@ class SectorSource {
   SectorSource(const QString& discSource, const disc::FileEntry& file);
   ~SectorSource();
 
-  qint64 size() const { return size_; }
   void attach(GstElement* appsrc);
 
  private:

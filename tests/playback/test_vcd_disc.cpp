@@ -42,6 +42,21 @@ struct Player {
   }
 };
 
+// Drive D, an optical drive whose disc the kernel has also mounted.
+class MountedDrive final : public Drives {
+ public:
+  MountedDrive(const QString& node, const QString& mount) {
+    d_.letter = 'd';
+    d_.type = CdRom;
+    d_.source = node;
+    d_.folder = mount;
+  }
+  QList<Drive> list() override { return {d_}; }
+
+ private:
+  Drive d_;
+};
+
 bool near(QRgb a, QRgb b) {
   return std::abs(qRed(a) - qRed(b)) < 60 && std::abs(qGreen(a) - qGreen(b)) < 60 && std::abs(qBlue(a) - qBlue(b)) < 60;
 }
@@ -187,6 +202,16 @@ class TestVcdDisc : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 15000);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(0).toString()));
     QCOMPARE(dev.positionMs(), dev.lengthMs());
+  }
+
+  // The mount shows the names but cannot read Form 2 sectors: the disc is read from its node.
+  void mountedDiscIsReadFromItsNode() {
+    write("mount/MPEGAV/AVSEQ01.DAT", "what the kernel reads of a Form 2 file");
+    MountedDrive drives(path("vcd.cue"), path("mount"));
+    QCOMPARE(drives.findFiles("D:\\Mpegav\\*.dat"), (QStringList{"AVSEQ01.DAT", "AVSEQ02.DAT"}));
+    GstMediaDevice dev(&drives);
+    dev.open("D:\\Mpegav\\AVSEQ01.DAT");
+    QVERIFY(std::abs(dev.lengthMs() - referenceMs_.value("seq1.mpg")) <= 100);
   }
 
   // The VCD button on the image as drive D: entry 1, entry 2, entry 1 again, each heard at the sink.
