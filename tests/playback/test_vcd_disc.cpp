@@ -146,6 +146,8 @@ class TestVcdDisc : public QObject {
     QTest::newRow("plain rips, lower-case names")
         << "F:\\Mpegav\\*.DAT" << QStringList{"avseq01.dat", "avseq02.dat"} << 0;
     QTest::newRow("audio CD") << "G:\\Mpegav\\*.dat" << QStringList() << 0;
+    QTest::newRow("up and down again") << "D:\\Vcd\\..\\Mpegav\\*.dat" << both << 0;
+    QTest::newRow("never above a folder letter's root") << "F:\\..\\cdxa\\Mpegav\\*.dat" << QStringList() << 0;
     QTest::newRow("no such drive") << "K:\\Mpegav\\*.dat" << QStringList() << int(Drives::kDeviceUnavailable);
   }
 
