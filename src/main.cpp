@@ -34,10 +34,10 @@ int main(int argc, char** argv) {
   FilePictureLoader pictures;
   ProcessLauncher launcher;
   QtFilePicker filePicker;
-  const auto media = makeSystemMediaDevices();
+  LinuxDrives drives;
+  const auto media = makeSystemMediaDevices(drives);
   AlsaMixerFactory mixers;
   QtScreenGrabber screen;
-  LinuxDrives drives;
 
   Platform platform{settings, lock,       autoPlay, messages, programExit, pictures,
                     launcher, filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath(),

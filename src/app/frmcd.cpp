@@ -206,6 +206,7 @@ void frmcd::buildControls() {
   wireApp();
   wirePlayback();
   wirePlaylist();
+  wireVcd();
   wireVolume();
   wirePictures();
   wireDialogs();

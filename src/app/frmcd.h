@@ -189,6 +189,7 @@ class frmcd : public QMainWindow {
   void wireApp();
   void wirePlayback();
   void wirePlaylist();
+  void wireVcd();
   void wireVolume();
   void wirePictures();
   void wireDialogs();

@@ -2,7 +2,10 @@
 #include <QChar>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
+
+#include "disc/iso_files.h"
 
 // Drive letters as the player's windows speak of them, mapped onto this
 // machine: "c" is the root folder "/", the further letters are the optical
@@ -17,6 +20,7 @@ class Drives {
   // Raised when a drive cannot be read (no disc, not mounted, an image
   // where a folder is needed, no such letter).
   static constexpr int kDeviceUnavailable = 68;
+  static constexpr int kBadFileName = 52;  // not a drive path
 
   struct Drive {
     QChar letter;  // 'c', 'd', ...
@@ -41,6 +45,42 @@ class Drives {
   int driveType(QChar letter);
   // The drive whose folder holds `path` (the deepest such folder), else 'c'.
   QChar driveOf(const QString& path);
+
+  // Drive paths: a letter, a colon, then folder names and a file name
+  // separated by backslashes ("E:\Mpegav\AVSEQ01.DAT"). Names match without
+  // regard to case. An optical drive or disc image is read through its
+  // ISO 9660 file system, from the device node even when the disc is
+  // mounted (the kernel cannot read a Video CD's Form 2 sectors); a folder
+  // letter through its folder.
+  static bool isDrivePath(const QString& path);
+
+  // What a drive path names on this machine: a file of a folder, or a file
+  // on a disc, read from its sectors.
+  struct Location {
+    QString file;           // the file, when it lies in a folder
+    QString discSource;     // else the drive node or image file
+    disc::FileEntry entry;  // and the file there
+    bool onDisc() const { return !discSource.isEmpty(); }
+  };
+  // Raises basic::Error: kDeviceUnavailable for a letter that stands for
+  // nothing readable now (no such drive, no disc), kFileNotFound when there
+  // is no such file, kBadFileName for a path without a drive letter.
+  Location locate(const QString& drivePath);
+
+  // The directory search: the names of the ordinary files that a pattern
+  // with wildcards in its last part ("E:\Mpegav\*.dat") matches, in the
+  // order the directory holds them (no sorting). Empty when nothing matches,
+  // also when a folder of the path is missing or the disc holds no file
+  // system (an audio CD). Raises like locate() for the drive itself.
+  virtual QStringList findFiles(const QString& pattern);
+  // The same one name at a time: the first match, then each next one, and
+  // an empty name when there are no more.
+  QString dirFirst(const QString& pattern);
+  QString dirNext();
+
+ private:
+  QStringList found_;
+  qsizetype nextFound_ = 0;
 };
 
 // Drives read from the kernel's tables: /proc/mounts, /sys/block and

@@ -10,12 +10,15 @@
 #include <QImage>
 #include <QMetaObject>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 
 #include "core/basic.h"
+#include "playback/drives.h"
+#include "playback/sector_source.h"
 
 namespace {
 
@@ -39,6 +42,22 @@ QString errorText(GstMessage* message) {
   if (err) g_error_free(err);
   g_free(debug);
   return text;
+}
+
+// A seek into the last pictures of an MPEG program stream may resume past
+// the last key frame (its data travels ahead of its time), and the video
+// decoder then reaches the end with nothing to show, which it reports as
+// an error. Nothing was left to play: that is the end of the medium.
+bool noPicturesLeft(GstMessage* message) {
+  if (!GST_IS_VIDEO_DECODER(GST_MESSAGE_SRC(message))) return false;
+  GError* err = nullptr;
+  gchar* debug = nullptr;
+  gst_message_parse_error(message, &err, &debug);
+  const bool none = err && g_error_matches(err, GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE) && debug &&
+                    g_strstr_len(debug, -1, "no valid frames found");
+  if (err) g_error_free(err);
+  g_free(debug);
+  return none;
 }
 
 // Reads a file through its parser alone, as fast as it goes, and returns
@@ -163,7 +182,8 @@ class VideoWindow final : public QWidget {
 
 }  // namespace
 
-GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent), frames_(std::make_unique<FrameSlot>()) {
+GstMediaDevice::GstMediaDevice(Drives* drives, QObject* parent)
+    : MediaDevice(parent), drives_(drives), frames_(std::make_unique<FrameSlot>()) {
   if (!gst_is_initialized()) gst_init(nullptr, nullptr);
   for (const char* path : kSoundFonts)
     if (QFileInfo::exists(QString::fromLatin1(path))) {
@@ -195,6 +215,7 @@ void GstMediaDevice::teardown() {
     gst_object_unref(bus_);
     bus_ = nullptr;
   }
+  sectors_.reset();
   window_.reset();
   frames_->clear();
   frames_->repaintPending = false;
@@ -207,26 +228,15 @@ void GstMediaDevice::open(const QString& fileName) {
   lengthMs_ = -1;
   lastPositionMs_ = originMs_ = 0;
   videoFps_ = 0;
-  lengthDirty_ = lengthExact_ = atEnd_ = failed_ = false;
+  lengthDirty_ = lengthExact_ = atEnd_ = failed_ = seeked_ = false;
   restarts_ = 0;
 
-  const QFileInfo info(fileName);
-  if (fileName.isEmpty() || !info.exists() || info.isDir())
-    throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
-  if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
-
-  GError* uriError = nullptr;
-  gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &uriError);
-  if (!uri) {
-    const QString why = uriError ? QString::fromUtf8(uriError->message) : QString();
-    if (uriError) g_error_free(uriError);
-    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, why));
-  }
+  QString localFile;
+  const QByteArray uri = sourceUri(fileName, localFile).toUtf8();
 
   pipeline_ = gst_element_factory_make("playbin", nullptr);
   GstElement* appsink = gst_element_factory_make("appsink", nullptr);
   if (!pipeline_ || !appsink) {
-    g_free(uri);
     if (appsink) gst_object_unref(appsink);
     teardown();
     throw basic::Error(kCannotPlay, QStringLiteral("GStreamer's playbin or appsink is not installed"));
@@ -244,8 +254,12 @@ void GstMediaDevice::open(const QString& fileName) {
 
   gint flags = 0;
   g_object_get(pipeline_, "flags", &flags, nullptr);
-  g_object_set(pipeline_, "uri", uri, "video-sink", appsink, "flags", flags & ~kPlayFlagText, nullptr);
-  g_free(uri);
+  g_object_set(pipeline_, "uri", uri.constData(), "video-sink", appsink, "flags", flags & ~kPlayFlagText, nullptr);
+  if (sectors_)
+    g_signal_connect(pipeline_, "source-setup", G_CALLBACK(+[](GstElement*, GstElement* source, gpointer sectors) {
+                       static_cast<SectorSource*>(sectors)->attach(source);
+                     }),
+                     sectors_.get());
   g_signal_connect(pipeline_, "element-setup", G_CALLBACK(&GstMediaDevice::elementSetup), this);
   bus_ = gst_element_get_bus(pipeline_);
 
@@ -286,8 +300,8 @@ void GstMediaDevice::open(const QString& fileName) {
   gint64 origin = 0;
   if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
   setUpVideo();
-  if (lengthMs_ < 0 && !window_) {
-    lengthMs_ = scanLengthMs(info.absoluteFilePath(), deadline);
+  if (lengthMs_ < 0 && !window_ && !localFile.isEmpty()) {
+    lengthMs_ = scanLengthMs(localFile, deadline);
     lengthExact_ = lengthMs_ >= 0;
   }
 
@@ -298,6 +312,35 @@ void GstMediaDevice::open(const QString& fileName) {
   else
     busPoll_.start(20);
   mode_ = Stopped;
+}
+
+QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {
+  QString path = fileName;
+  if (drives_ && Drives::isDrivePath(fileName)) {
+    const Drives::Location where = drives_->locate(fileName);
+    if (where.onDisc()) {
+      sectors_ = std::make_unique<SectorSource>(where.discSource, where.entry);
+      return QStringLiteral("appsrc://");
+    }
+    path = where.file;
+  }
+
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || info.isDir())
+    throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
+  if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
+
+  GError* uriError = nullptr;
+  gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &uriError);
+  if (!uri) {
+    const QString why = uriError ? QString::fromUtf8(uriError->message) : QString();
+    if (uriError) g_error_free(uriError);
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, why));
+  }
+  const QString text = QString::fromUtf8(uri);
+  g_free(uri);
+  localFile = info.absoluteFilePath();
+  return text;
 }
 
 void GstMediaDevice::setUpVideo() {
@@ -315,7 +358,10 @@ void GstMediaDevice::setUpVideo() {
       width = int(gint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info));
     const QSize size(std::max(width, 1), GST_VIDEO_INFO_HEIGHT(&info));
     window_ = std::make_unique<VideoWindow>(*frames_, size);
-    window_->setWindowTitle(QFileInfo(fileName_).fileName());
+    // Named by the file alone, a drive path's last part too ("AVSEQ01.DAT").
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    window_->setWindowTitle(Drives::isDrivePath(fileName_) ? fileName_.section(separators, -1)
+                                                           : QFileInfo(fileName_).fileName());
     window_->resize(size);
   }
   if (caps) gst_caps_unref(caps);
@@ -395,12 +441,7 @@ void GstMediaDevice::seek(qint64 ms) {
   ms = std::max<qint64>(ms, 0);
   const qint64 length = lengthMs();
   if (lengthMs_ >= 0 && ms >= length) {
-    // The end itself: no stream is left to preroll there.
-    const bool wasPlaying = mode_ == Playing;
-    if (wasPlaying) gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    atEnd_ = true;
-    mode_ = Stopped;
-    if (wasPlaying) QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+    standAtEnd();  // the end itself: no stream is left to preroll there
     return;
   }
   atEnd_ = false;
@@ -408,7 +449,16 @@ void GstMediaDevice::seek(qint64 ms) {
   seekPipeline(ms);
 }
 
+void GstMediaDevice::standAtEnd() {
+  const bool wasPlaying = mode_ == Playing;
+  if (wasPlaying) gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+  atEnd_ = true;
+  mode_ = Stopped;
+  if (wasPlaying) QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
+}
+
 void GstMediaDevice::seekPipeline(qint64 ms) {
+  seeked_ = true;
   gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                           gint64(ms + originMs_) * gint64(GST_MSECOND));
   waitSettled();
@@ -466,8 +516,13 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       QMetaObject::invokeMethod(this, &MediaDevice::finished, Qt::QueuedConnection);
       break;
     case GST_MESSAGE_ERROR: {
-      if (failed_) break;
+      if (failed_ || atEnd_) break;
       positionMs();
+      if (seeked_ && noPicturesLeft(message)) {
+        if (lengthMs_ < 0) lengthMs_ = lastPositionMs_;
+        standAtEnd();
+        break;
+      }
       fail(errorText(message));
       break;
     }

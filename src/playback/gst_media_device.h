@@ -7,13 +7,18 @@
 #include "playback/media_device.h"
 
 class QWidget;
+class Drives;
+class SectorSource;
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
 typedef struct _GstMessage GstMessage;
 
 // A media file played through GStreamer's playbin: WAV, MP3, MIDI (fluidsynth
 // with a General MIDI soundfont), AVI, MPEG and Video CD .dat files, whether
-// plain MPEG program streams or RIFF/CDXA sector images. Sound goes to the
+// plain MPEG program streams or RIFF/CDXA sector images. A drive path
+// ("E:\Mpegav\AVSEQ01.DAT") is resolved through the drives first: a file of a
+// folder plays as any file, a file on a disc or image from its sectors
+// (SectorSource). Sound goes to the
 // desktop's sound server; video is shown in a top-level window of the
 // device's own, titled with the file name, sized to the picture, shown by
 // play() (again, if the user has closed it) and closed with the device.
@@ -47,7 +52,8 @@ class GstMediaDevice final : public MediaDevice {
   static constexpr int kStallMs = 3000;
   static constexpr int kStallRestarts = 2;
 
-  explicit GstMediaDevice(QObject* parent = nullptr);
+  // Without drives, drive paths are ordinary (missing) file names.
+  explicit GstMediaDevice(Drives* drives = nullptr, QObject* parent = nullptr);
   ~GstMediaDevice() override;
 
   void open(const QString& fileName) override;
@@ -68,8 +74,12 @@ class GstMediaDevice final : public MediaDevice {
 
  private:
   void teardown();
+  // The name as playbin's uri, a disc's file through sectors_; raises as open() does.
+  // localFile is set to the file played, left empty for a disc's sectors.
+  QString sourceUri(const QString& fileName, QString& localFile);
   void waitSettled();
   void seekPipeline(qint64 ms);
+  void standAtEnd();  // as after playing to the end; finished() when it was playing
   void setUpVideo();
   void handleMessage(GstMessage* message);
   void pollBus();
@@ -87,6 +97,8 @@ class GstMediaDevice final : public MediaDevice {
   qint64 watchedPositionMs_ = -1;
   int stalledTicks_ = 0;
   int restarts_ = 0;
+  Drives* drives_ = nullptr;
+  std::unique_ptr<SectorSource> sectors_;  // outlives the pipeline that reads it
   std::unique_ptr<FrameSlot> frames_;
   std::unique_ptr<QWidget> window_;
   std::string soundFont_;
@@ -100,4 +112,5 @@ class GstMediaDevice final : public MediaDevice {
   bool lengthExact_ = false;  // measured by a scan, not a parser's estimate
   bool atEnd_ = false;
   bool failed_ = false;
+  bool seeked_ = false;  // since open
 };

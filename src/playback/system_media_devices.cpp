@@ -25,13 +25,19 @@ class CdAudioNotReady final : public MediaDevice {
 
 class SystemMediaDevices final : public MediaDeviceFactory {
  public:
+  explicit SystemMediaDevices(Drives& drives) : drives_(drives) {}
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override {
     if (deviceType.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0)
       return std::make_unique<CdAudioNotReady>();
-    return std::make_unique<GstMediaDevice>();
+    return std::make_unique<GstMediaDevice>(&drives_);
   }
+
+ private:
+  Drives& drives_;
 };
 
 }  // namespace
 
-std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices() { return std::make_unique<SystemMediaDevices>(); }
+std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(Drives& drives) {
+  return std::make_unique<SystemMediaDevices>(drives);
+}

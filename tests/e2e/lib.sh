@@ -48,3 +48,22 @@ e2e_sink_peak() {
   sox "$f" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'
   rm -f "$f"
 }
+
+# The tone the null sink played during the next $1 seconds, in Hz: the median
+# spacing of its rising zero crossings, so a dropout does not count; 0 for silence.
+e2e_sink_tone() {
+  timeout "$1" parec --device=mirova_test.monitor --raw --format=s16le --channels=1 --rate=44100 2>/dev/null |
+    od -An -v -td2 -w2 |
+    awk '{ if ($1 < -300) below = 1; if (below && $1 > 300) { below = 0; if (last) print NR - last; last = NR } }' |
+    sort -n | awk '{ p[NR] = $1 } END { print (NR < 10 ? 0 : int(44100 / p[int(NR / 2) + 1] + 0.5)) }'
+}
+
+# Clicks the VCD button of main window $1: 28 x 17 px at 8, 40 (120, 600
+# twips) in the 225 x 133 client area under the menu bar, so its middle lies
+# 85 px above the bottom of the window as it first comes up.
+e2e_click_vcd() {
+  local WINDOW X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  e2e_focus "$1"
+  xdotool mousemove --window "$1" 22 $((HEIGHT - 85)) click 1
+}

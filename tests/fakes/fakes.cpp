@@ -123,3 +123,11 @@ void FakeDrives::add(QChar letter, const QString& folder, Type type, const QStri
   d.label = label;
   drives.append(d);
 }
+
+QStringList FakeDrives::findFiles(const QString& pattern) {
+  searches << pattern;
+  const QChar letter = pattern.at(0).toLower();
+  if (!find(letter) || !files.contains(letter))
+    throw basic::Error(kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter));
+  return files.value(letter);
+}

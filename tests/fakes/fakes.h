@@ -165,6 +165,13 @@ class FakeDrives : public Drives {
   QList<Drive> drives;
   QList<Drive> list() override { return drives; }
   void add(QChar letter, const QString& folder, Type type = CdRom, const QString& label = QString());
+
+  // The directory search, scripted: what any search on a drive finds, by
+  // its letter (lower case). A drive in the list without an entry here has
+  // no disc: its searches raise, as does a letter with no drive.
+  QHash<QChar, QStringList> files;
+  QStringList searches;  // the patterns asked, in order
+  QStringList findFiles(const QString& pattern) override;
 };
 
 // All fakes, and a Platform over them.

@@ -7,6 +7,7 @@
 #include "playback/gst_media_device.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
+#include "playback/media_fixtures.h"
 #include "playback/multi.h"
 
 namespace {
@@ -16,29 +17,12 @@ QByteArray makeMidi() {
   for (const char n : {60, 64, 67, 72, 67, 64}) t += QByteArray("\0\x90", 2) + n + "\x64\x83\x60\x80" + n + "\x40";
   return QByteArray("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0\x44", 22) + t + QByteArray("\0\xFF\x2F\0", 4);
 }
-
-QByteArray le32(qsizetype v) {
-  return QByteArray(std::array{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}.data(), 4);
-}
-
-// A Video CD's .dat file: a RIFF "CDXA" header, then each 2324-byte MPEG pack in a raw Mode 2 Form 2 sector.
-QByteArray wrapCdxa(const QByteArray& ps) {
-  auto bcd = [](int v) { return char(((v / 10) << 4) | (v % 10)); };
-  QByteArray sectors;
-  int lba = 150;
-  for (qsizetype at = 0; at < ps.size(); at += 2324, ++lba)
-    sectors += '\0' + QByteArray(10, '\xff') + '\0' + bcd(lba / 4500) + bcd(lba / 75 % 60) + bcd(lba % 75) + '\x02' +
-               QByteArray("\x01\x01\x62\x0f\x01\x01\x62\x0f", 8) + ps.mid(at, 2324).leftJustified(2324, '\0') +
-               QByteArray(4, '\0');
-  return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
-         le32(sectors.size()) + sectors;
-}
 }  // namespace
 
 class TestGstMediaDevice : public QObject {
   Q_OBJECT
   QTemporaryDir dir_;
-  QProcess parec_;
+  fixtures::SinkRecorder sink_;
 
   QString path(const QString& name) const { return dir_.filePath(name); }
   void ffmpeg(const QStringList& sources, const QStringList& options, const QString& name) {
@@ -50,13 +34,7 @@ class TestGstMediaDevice : public QObject {
     QFile f(path(name));
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
   }
-  int peak() {  // the loudest sample the monitor recorded since the last call
-    const QByteArray pcm = parec_.readAllStandardOutput();
-    int best = 0;
-    for (qsizetype i = 0; i + 1 < pcm.size(); i += 2)
-      best = std::max(best, std::abs(int(qint16(quint8(pcm[i]) | (quint8(pcm[i + 1]) << 8)))));
-    return best;
-  }
+  int peak() { return sink_.peak(); }  // the loudest sample the monitor recorded since the last call
 
  private Q_SLOTS:
   void initTestCase() {
@@ -70,13 +48,10 @@ class TestGstMediaDevice : public QObject {
     write("notes.mid", makeMidi());
     QFile vcd(path("vcd.mpg")), mpg(path("bars.mpg"));
     QVERIFY(vcd.open(QIODevice::ReadOnly) && mpg.open(QIODevice::ReadOnly));
-    write("AVSEQ01.DAT", wrapCdxa(vcd.readAll()));
+    write("AVSEQ01.DAT", fixtures::wrapCdxa(vcd.readAll()));
     write("cut.mpg", mpg.read(100));
-    parec_.start("parec",
-                 {"--device=mirova_test.monitor", "--raw", "--format=s16le", "--channels=2", "--latency-msec=20"});
-    QVERIFY2(parec_.waitForStarted(5000) && parec_.waitForReadyRead(5000), "parec did not start");
+    QVERIFY2(sink_.start(), "parec did not start");
   }
-  void cleanupTestCase() { parec_.close(); }
 
   void playsEachKind_data() {
     QTest::addColumn<QString>("file");
@@ -145,9 +120,8 @@ class TestGstMediaDevice : public QObject {
     QDir::setCurrent(dir_.path());
     FakePlatform fp;
     fp.pictures.add(fp.programFolder + "/bg.bmp");
-    const auto media = makeSystemMediaDevices();
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
+    const auto media = makeSystemMediaDevices(fp.drives);
+    Platform p = fp.platform(*media);
     frmcd w(p);
     w.start();
     w.action("menu_multi")->trigger();

@@ -107,7 +107,7 @@ class TestMpris : public QObject {
   void mediaKeysDriveThePlaylist() {
     FakePlatform fp;
     fp.pictures.add(fp.programFolder + "/bg.bmp");
-    const auto media = makeSystemMediaDevices();
+    const auto media = makeSystemMediaDevices(fp.drives);
     Platform p = fp.platform(*media);
     frmcd w(p);
     w.start();
