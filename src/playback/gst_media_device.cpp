@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "core/basic.h"
+#include "playback/gst_setup.h"
 
 namespace {
 
@@ -164,7 +165,7 @@ class VideoWindow final : public QWidget {
 }  // namespace
 
 GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent), frames_(std::make_unique<FrameSlot>()) {
-  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  gst::setUp();
   for (const char* path : kSoundFonts)
     if (QFileInfo::exists(QString::fromLatin1(path))) {
       soundFont_ = path;

@@ -2,9 +2,12 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <gst/gst.h>
+
 #include "app/frmcd.h"
 #include "fakes/fakes.h"
 #include "playback/gst_media_device.h"
+#include "playback/gst_setup.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
 #include "playback/multi.h"
@@ -32,6 +35,18 @@ QByteArray wrapCdxa(const QByteArray& ps) {
                QByteArray(4, '\0');
   return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
          le32(sectors.size()) + sectors;
+}
+
+// The libav libraries mapped into this process, by file name.
+QStringList libavMapped() {
+  QFile maps("/proc/self/maps");
+  if (!maps.open(QIODevice::ReadOnly)) return {"/proc/self/maps unreadable"};
+  static const QRegularExpression heavy("/(libavcodec|libavformat|libavfilter|libgstlibav)[^/]*$");
+  QStringList found;
+  for (const QByteArray& line : maps.readAll().split('\n'))
+    if (const auto m = heavy.match(QString::fromLocal8Bit(line)); m.hasMatch() && !found.contains(m.captured(1)))
+      found << m.captured(1);
+  return found;
 }
 }  // namespace
 
@@ -65,6 +80,7 @@ class TestGstMediaDevice : public QObject {
     ffmpeg({sine}, {"-ac", "2", "-b:a", "128k"}, "tone.mp3");
     ffmpeg({bars, sine}, {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}, "bars.mpg");
     ffmpeg({bars, sine}, {"-c:v", "mjpeg", "-c:a", "pcm_s16le"}, "bars.avi");
+    ffmpeg({bars, sine}, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, "mpeg4.avi");
     ffmpeg({"testsrc=size=352x288:rate=25:duration=3", sine}, {"-target", "pal-vcd", "-f", "vcd"}, "vcd.mpg");
     for (const QString n : {"1", "2", "3"}) ffmpeg({"sine=duration=0.6"}, {"-ac", "2"}, n + ".wav");  // a playlist
     write("notes.mid", makeMidi());
@@ -78,22 +94,74 @@ class TestGstMediaDevice : public QObject {
   }
   void cleanupTestCase() { parec_.close(); }
 
+  // What this player plays most never maps libav's large libraries. Once
+  // mapped they stay, so this runs first, in a process that has not loaded them.
+  void keepsLibavOut() {
+    QVERIFY2(libavMapped().isEmpty(), "libav was mapped before any file played");
+    for (const char* file : {"tone.mp3", "bars.mpg", "AVSEQ01.DAT", "notes.mid", "tone.wav"}) {
+      GstMediaDevice dev;
+      dev.open(path(file));
+      dev.play();
+      QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 10000);
+      QVERIFY2(libavMapped().isEmpty(), qPrintable(file + QStringLiteral(": ") + libavMapped().join(' ')));
+    }
+  }
+
+  // The decoder playbin picks first for each stream (it loads no plugin to choose).
+  void decoderChoice_data() {
+    QTest::addColumn<QString>("caps");
+    QTest::addColumn<QString>("decoder");
+    const QString audio = "audio/mpeg, mpegversion=1, parsed=true, rate=44100, channels=2, layer=";
+    const QString video = "video/mpeg, systemstream=false, parsed=true, width=352, height=288, mpegversion=";
+    QTest::newRow("MPEG-1 Layer III") << audio + "3"
+                                      << "mpg123audiodec";
+    QTest::newRow("MPEG-1 Layer II") << audio + "2"
+                                     << "mpg123audiodec";
+    QTest::newRow("MPEG-1 Layer I") << audio + "1"
+                                    << "mpg123audiodec";
+    QTest::newRow("MPEG-1 video") << video + "1"
+                                  << "mpeg2dec";
+    QTest::newRow("MPEG-2 video") << video + "2"
+                                  << "mpeg2dec";
+    QTest::newRow("MPEG-4 video, libav's alone") << video + "4"
+                                                 << "avdec_mpeg4";
+  }
+  void decoderChoice() {
+    QFETCH(QString, caps);
+    QFETCH(QString, decoder);
+    gst::setUp();
+    GstCaps* c = gst_caps_from_string(caps.toUtf8().constData());
+    QVERIFY(c);
+    GList* all = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER, GST_RANK_MARGINAL);
+    GList* fit =
+        g_list_sort(gst_element_factory_list_filter(all, c, GST_PAD_SINK, FALSE), gst_plugin_feature_rank_compare_func);
+    const QString first = fit ? QString::fromUtf8(GST_OBJECT_NAME(fit->data)) : QString();
+    gst_plugin_feature_list_free(fit);
+    gst_plugin_feature_list_free(all);
+    gst_caps_unref(c);
+    QCOMPARE(first, decoder);
+  }
+
   void playsEachKind_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("video");
-    QTest::newRow("wav") << "tone.wav" << false;
-    QTest::newRow("mp3") << "tone.mp3" << false;
-    QTest::newRow("midi") << "notes.mid" << false;
-    QTest::newRow("mpg") << "bars.mpg" << true;
-    QTest::newRow("avi") << "bars.avi" << true;
-    QTest::newRow("dat, RIFF/CDXA sectors") << "AVSEQ01.DAT" << true;
+    QTest::addColumn<bool>("libav");
+    QTest::newRow("wav") << "tone.wav" << false << false;
+    QTest::newRow("mp3") << "tone.mp3" << false << false;
+    QTest::newRow("midi") << "notes.mid" << false << false;
+    QTest::newRow("mpg") << "bars.mpg" << true << false;
+    QTest::newRow("avi") << "bars.avi" << true << false;
+    QTest::newRow("dat, RIFF/CDXA sectors") << "AVSEQ01.DAT" << true << false;
+    QTest::newRow("avi, MPEG-4 and MP3") << "mpeg4.avi" << true << true;
   }
 
   void playsEachKind() {
     QFETCH(QString, file);
     QFETCH(bool, video);
+    QFETCH(bool, libav);
     GstMediaDevice dev;
     dev.open(path(file));
+    QVERIFY(!libav || !libavMapped().isEmpty());  // loaded on demand, and seen where it is
     QVERIFY2(std::abs(dev.lengthMs() - 3000) <= 100, qPrintable(QString::number(dev.lengthMs())));
     QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
     QCOMPARE(bool(dev.videoWindow()), video);
