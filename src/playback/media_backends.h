@@ -1,8 +1,24 @@
 #pragma once
+#include <QCoreApplication>
+#include <QString>
 #include <memory>
 
 #include "playback/media_device.h"
 
 // The machine's real playback devices: GStreamer for files, the CD drive
 // service for "cdaudio".
-std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices();
+//
+// The file device lives in the module kFileDeviceModule in programFolder and
+// is loaded when the first file is opened, so the player maps GStreamer and
+// the libraries it pulls in only once it plays something. When the module
+// cannot be loaded, create() raises basic::Error, as a failed open does.
+std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(
+    const QString& programFolder = QCoreApplication::applicationDirPath());
+
+inline constexpr char kFileDeviceModule[] = "mirova-gst.so";
+// The module's one export, found by this name: a new file device, owned by the caller.
+inline constexpr char kFileDeviceEntry[] = "mirova_make_file_device";
+extern "C" {
+typedef MediaDevice* MakeFileDevice();
+Q_DECL_EXPORT MakeFileDevice mirova_make_file_device;
+}

@@ -192,6 +192,16 @@ class TestGstMediaDevice : public QObject {
     }
   }
 
+  // Without its module the player still runs; opening a file says why it cannot play.
+  void missingModuleIsReported() {
+    try {
+      makeSystemMediaDevices(dir_.path())->create(QString());
+      QFAIL("a file device without its module");
+    } catch (const basic::Error& e) {
+      QVERIFY2(e.number() == 68 && e.description().contains(kFileDeviceModule), qPrintable(e.description()));
+    }
+  }
+
   // A sound server that stops taking sound must not hang the player: the device
   // restarts the stream where it stood and, when that does not help, reports it.
   void stalledSoundIsReported() {
