@@ -113,18 +113,17 @@ class TestGstMediaDevice : public QObject {
     QTest::addColumn<QString>("decoder");
     const QString audio = "audio/mpeg, mpegversion=1, parsed=true, rate=44100, channels=2, layer=";
     const QString video = "video/mpeg, systemstream=false, parsed=true, width=352, height=288, mpegversion=";
-    QTest::newRow("MPEG-1 Layer III") << audio + "3"
-                                      << "mpg123audiodec";
-    QTest::newRow("MPEG-1 Layer II") << audio + "2"
-                                     << "mpg123audiodec";
-    QTest::newRow("MPEG-1 Layer I") << audio + "1"
-                                    << "mpg123audiodec";
-    QTest::newRow("MPEG-1 video") << video + "1"
-                                  << "mpeg2dec";
-    QTest::newRow("MPEG-2 video") << video + "2"
-                                  << "mpeg2dec";
-    QTest::newRow("MPEG-4 video, libav's alone") << video + "4"
-                                                 << "avdec_mpeg4";
+    const struct {
+      const char* name;
+      QString caps;
+      const char* decoder;
+    } rows[] = {{"MPEG-1 Layer III", audio + "3", "mpg123audiodec"},
+                {"MPEG-1 Layer II", audio + "2", "mpg123audiodec"},
+                {"MPEG-1 Layer I", audio + "1", "mpg123audiodec"},
+                {"MPEG-1 video", video + "1", "mpeg2dec"},
+                {"MPEG-2 video", video + "2", "mpeg2dec"},
+                {"MPEG-4 video, libav's alone", video + "4", "avdec_mpeg4"}};
+    for (const auto& row : rows) QTest::newRow(row.name) << row.caps << QString(row.decoder);
   }
   void decoderChoice() {
     QFETCH(QString, caps);
@@ -198,7 +197,8 @@ class TestGstMediaDevice : public QObject {
       makeSystemMediaDevices(dir_.path())->create(QString());
       QFAIL("a file device without its module");
     } catch (const basic::Error& e) {
-      QVERIFY2(e.number() == 68 && e.description().contains(kFileDeviceModule), qPrintable(e.description()));
+      QVERIFY2(e.number() == 68 /* device unavailable */ && e.description().contains(kFileDeviceModule),
+               qPrintable(e.description()));
     }
   }
 
