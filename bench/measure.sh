@@ -3,18 +3,17 @@ tick=$(getconf CLK_TCK)
 window=${BENCH_SECONDS:-30}
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# Prints "cpu% peak_rss_kib" for process $1 over $window seconds.
+status_kib() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
+
+# Prints "cpu% peak_rss_kib" of process $1: CPU over the next $window
+# seconds, and the high-water mark of its resident memory after them.
 measure() {
-  local pid=$1 t0 c0 c1 t1 rss peak=0
+  local pid=$1 t0 c0 c1 t1
   t0=$(date +%s%N)
   c0=$(cpu_ticks "$pid")
-  for _ in $(seq $((window * 2))); do
-    rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
-    ((rss > peak)) && peak=$rss
-    sleep 0.5
-  done
+  sleep "$window"
   c1=$(cpu_ticks "$pid")
   t1=$(date +%s%N)
-  awk -v c=$((c1 - c0)) -v tk="$tick" -v ns=$((t1 - t0)) -v rss="$peak" \
+  awk -v c=$((c1 - c0)) -v tk="$tick" -v ns=$((t1 - t0)) -v rss="$(status_kib "$pid" VmHWM)" \
     'BEGIN { printf "%.2f %d\n", 100 * (c / tk) / (ns / 1e9), rss }'
 }

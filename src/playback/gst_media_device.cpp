@@ -18,6 +18,7 @@
 
 #include "core/basic.h"
 #include "playback/drives.h"
+#include "playback/gst_setup.h"
 #include "playback/sector_source.h"
 
 namespace {
@@ -184,7 +185,7 @@ class VideoWindow final : public QWidget {
 
 GstMediaDevice::GstMediaDevice(Drives* drives, QObject* parent)
     : MediaDevice(parent), drives_(drives), frames_(std::make_unique<FrameSlot>()) {
-  if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+  gst::setUp();
   for (const char* path : kSoundFonts)
     if (QFileInfo::exists(QString::fromLatin1(path))) {
       soundFont_ = path;

@@ -1,4 +1,6 @@
 #pragma once
+#include <QCoreApplication>
+#include <QString>
 #include <memory>
 
 #include "playback/media_device.h"
@@ -8,4 +10,19 @@ class Drives;
 // The machine's real playback devices: GStreamer for files, the CD drive
 // service for "cdaudio". File names with a drive letter are resolved
 // through `drives`, which must outlive the factory.
-std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(Drives& drives);
+//
+// The file device lives in the module kFileDeviceModule in programFolder and
+// is loaded when the first file is opened, so the player maps GStreamer and
+// the libraries it pulls in only once it plays something. When the module
+// cannot be loaded, create() raises basic::Error, as a failed open does.
+std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(
+    Drives& drives, const QString& programFolder = QCoreApplication::applicationDirPath());
+
+inline constexpr char kFileDeviceModule[] = "mirova-gst.so";
+// The module's one export, found by this name: a new file device, owned by
+// the caller, resolving drive paths through `drives`.
+inline constexpr char kFileDeviceEntry[] = "mirova_make_file_device";
+extern "C" {
+typedef MediaDevice* MakeFileDevice(Drives* drives);
+Q_DECL_EXPORT MakeFileDevice mirova_make_file_device;
+}

@@ -1,5 +1,6 @@
+#include <QLibrary>
+
 #include "core/basic.h"
-#include "playback/gst_media_device.h"
 #include "playback/media_backends.h"
 
 namespace {
@@ -25,19 +26,28 @@ class CdAudioNotReady final : public MediaDevice {
 
 class SystemMediaDevices final : public MediaDeviceFactory {
  public:
-  explicit SystemMediaDevices(Drives& drives) : drives_(drives) {}
+  SystemMediaDevices(Drives& drives, const QString& programFolder)
+      : drives_(drives), fileModule_(programFolder + QLatin1Char('/') + QLatin1String(kFileDeviceModule)) {}
+
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override {
     if (deviceType.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0)
       return std::make_unique<CdAudioNotReady>();
-    return std::make_unique<GstMediaDevice>(&drives_);
+    // Loaded once and never unloaded: devices made by it may live until the end.
+    if (!makeFileDevice_) makeFileDevice_ = reinterpret_cast<MakeFileDevice*>(fileModule_.resolve(kFileDeviceEntry));
+    if (!makeFileDevice_)
+      throw basic::Error(kDeviceUnavailable,
+                         QStringLiteral("Cannot load the media module: %1").arg(fileModule_.errorString()));
+    return std::unique_ptr<MediaDevice>(makeFileDevice_(&drives_));
   }
 
  private:
   Drives& drives_;
+  QLibrary fileModule_;
+  MakeFileDevice* makeFileDevice_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(Drives& drives) {
-  return std::make_unique<SystemMediaDevices>(drives);
+std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(Drives& drives, const QString& programFolder) {
+  return std::make_unique<SystemMediaDevices>(drives, programFolder);
 }
