@@ -12,6 +12,7 @@
 #include "core/program_exit.h"
 #include "pictures/qt_screen_grabber.h"
 #include "playback/drives.h"
+#include "playback/mci.h"
 #include "playback/media_backends.h"
 #include "volume/alsa_mixer.h"
 
@@ -30,14 +31,19 @@ int main(int argc, char** argv) {
   FilePictureLoader pictures;
   ProcessLauncher launcher;
   QtFilePicker filePicker;
-  const auto media = makeSystemMediaDevices();
+  LinuxDrives drives;
+  // The CD drive service lives beside the player; the media control's CD
+  // device and the command strings are both its clients.
+  const CdServiceSetup cd{QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio"),
+                          [&drives] { return firstCdSource(drives); }};
+  const auto media = makeSystemMediaDevices(cd);
+  ServiceMci mci(cd);
   AlsaMixerFactory mixers;
   QtScreenGrabber screen;
-  LinuxDrives drives;
 
   Platform platform{settings, lock,       autoPlay, messages, programExit, pictures,
                     launcher, filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath(),
-                    drives};
+                    drives,   mci};
   frmcd window(platform);
   window.start();
   return QApplication::exec();

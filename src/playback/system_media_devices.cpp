@@ -1,37 +1,24 @@
-#include "core/basic.h"
+#include "playback/cd_audio_device.h"
 #include "playback/gst_media_device.h"
 #include "playback/media_backends.h"
 
 namespace {
 
-constexpr int kDeviceUnavailable = 68;  // "Device unavailable"
-
-// The CD drive is played by its own service, which this build does not have
-// yet: opening it fails the way a drive without a disc does.
-class CdAudioNotReady final : public MediaDevice {
- public:
-  void open(const QString&) override {
-    throw basic::Error(kDeviceUnavailable, QStringLiteral("The CD audio device is not ready"));
-  }
-  void play() override {}
-  void pause() override {}
-  void stop() override {}
-  void seek(qint64) override {}
-  qint64 positionMs() override { return 0; }
-  qint64 lengthMs() override { return 0; }
-  int mode() override { return NotOpen; }
-  double framesPerSecond() override { return 75.0; }
-};
-
 class SystemMediaDevices final : public MediaDeviceFactory {
  public:
+  explicit SystemMediaDevices(CdServiceSetup cd) : cd_(std::move(cd)) {}
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override {
     if (deviceType.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0)
-      return std::make_unique<CdAudioNotReady>();
+      return std::make_unique<CdAudioDevice>(cd_);
     return std::make_unique<GstMediaDevice>();
   }
+
+ private:
+  CdServiceSetup cd_;
 };
 
 }  // namespace
 
-std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices() { return std::make_unique<SystemMediaDevices>(); }
+std::unique_ptr<MediaDeviceFactory> makeSystemMediaDevices(CdServiceSetup cd) {
+  return std::make_unique<SystemMediaDevices>(std::move(cd));
+}
