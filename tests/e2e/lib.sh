@@ -48,3 +48,30 @@ e2e_sink_peak() {
   sox "$f" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'
   rm -f "$f"
 }
+
+# Frequency (Hz) of the tone the null sink played during the next $1 seconds,
+# from the zero crossings of its left channel; 0 when it was silent.
+e2e_sink_freq() {
+  local f; f=$(mktemp --suffix=.wav)
+  timeout "$1" parecord --device=mirova_test.monitor --file-format=wav "$f" 2>/dev/null
+  sox "$f" -t raw -e signed -b 16 - remix 1 2>/dev/null | od -An -v -td2 -w2 | awk '
+    { s = $1 + 0; if (s > 1000 && side <= 0) { if (side < 0) { n++; last = NR; if (!first) first = NR } side = 1 }
+      else if (s < -1000 && side >= 0) { if (side > 0) { n++; last = NR; if (!first) first = NR } side = -1 } }
+    END { printf "%d\n", (n > 2 ? (n - 1) / 2 / ((last - first) / 44100) : 0) }'
+  rm -f "$f"
+}
+
+# Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
+# "seconds:hz" argument, each a whole number of 2352-byte sectors.
+e2e_cd_image() {
+  local dir=$1 n=0 at=0 spec
+  shift
+  : >"$dir/disc.bin"
+  echo 'FILE "disc.bin" BINARY' >"$dir/disc.cue"
+  for spec in "$@"; do
+    n=$((n + 1))
+    sox -n -r 44100 -c 2 -b 16 -e signed -L -t raw - synth "${spec%%:*}" sine "${spec##*:}" vol 0.5 >>"$dir/disc.bin"
+    printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n' "$n" $((at / 60)) $((at % 60)) >>"$dir/disc.cue"
+    at=$((at + ${spec%%:*}))
+  done
+}
