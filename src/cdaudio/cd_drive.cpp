@@ -71,9 +71,6 @@ bool CdDrive::load(QString* why) {
   const auto firstAudio = std::find_if(toc->tracks.cbegin(), toc->tracks.cend(), isAudio);
   if (firstAudio == toc->tracks.cend()) return fail("no audio track");
   const auto lastAudio = std::find_if(toc->tracks.crbegin(), toc->tracks.crend(), isAudio);
-  // An image whose data file is shorter than its description says cannot
-  // be played to its end: count it as damaged now rather than mid-play.
-  if (isImage() && (lastAudio->start + lastAudio->sectors > toc->leadout)) return fail("damaged image");
 
   const bool same = toc_ && sameDisc(*toc_, *toc);
   toc_ = std::move(toc);

@@ -11,9 +11,8 @@ namespace {
 const QString kName = QStringLiteral("cdaudio");
 }  // namespace
 
-CdAudioDevice::~CdAudioDevice() {
-  if (client_.isConnected()) client_.send(QStringLiteral("close ") + kName);
-}
+// Closing the connection closes its alias; the drive plays on.
+CdAudioDevice::~CdAudioDevice() = default;
 
 void CdAudioDevice::open(const QString&) {
   const auto require = [this](const QString& command) {

@@ -15,7 +15,7 @@
 class CdAudioDevice final : public MediaDevice {
   Q_OBJECT
  public:
-  explicit CdAudioDevice(CdServiceSetup setup) : client_(std::move(setup)) {}
+  explicit CdAudioDevice(CdServiceSetup setup) : client_(std::move(setup), CdServiceClient::Start::OnOpen) {}
   ~CdAudioDevice() override;
 
   void open(const QString& fileName) override;

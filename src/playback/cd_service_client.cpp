@@ -81,15 +81,21 @@ CdServiceClient::Reply CdServiceClient::send(const QString& command) {
     if (isCloseAll(command)) return {};
     return notReady(QStringLiteral("not connected"));
   }
-  if (now() < unreachableUntil_) return notReady(QStringLiteral("the CD service does not answer"));
+  if (now() < *setup_.quietUntil) return notReady(QStringLiteral("the CD service does not answer"));
   Reply reply;
   if (open) {
     const QString source = setup_.source ? setup_.source() : QString();
     if (source.isEmpty() || source.contains(QLatin1Char('\n'))) return notReady(QStringLiteral("no CD drive"));
-    QString why;
-    if (fd_ < 0 && !connectToService(deadline, &why)) return notReady(why);
-    if (!exchange(QByteArray(cdaudio::kDriveRequest) + QFile::encodeName(source) + '\n', deadline, &reply))
-      return reply;
+    const QByteArray drive = QByteArray(cdaudio::kDriveRequest) + QFile::encodeName(source) + '\n';
+    for (bool fresh = fd_ < 0;; fresh = true) {
+      QString why;
+      if (fd_ < 0 && !connectToService(deadline, &why)) return notReady(why);
+      if (exchange(drive, deadline, &reply)) break;
+      // A service that is just ending may still take a connection and then
+      // drop it: try again, for a fresh start if need be.
+      if (!fresh || fd_ >= 0 || now() < *setup_.quietUntil) return reply;
+      QThread::msleep(kRetryMs);
+    }
   }
   exchange(command.toUtf8() + '\n', deadline, &reply);
   return reply;
@@ -123,6 +129,10 @@ bool CdServiceClient::connectToService(qint64 deadline, QString* why) {
     const int error = errno;
     ::close(fd);
     if (!started && (error == ENOENT || error == ECONNREFUSED)) {
+      if (start_ == Start::Never) {
+        *why = QStringLiteral("the CD service is not running");
+        return false;
+      }
       started = true;
       if (!startService(setup_.program)) {
         *why = QStringLiteral("the CD service cannot be started");
@@ -136,13 +146,13 @@ bool CdServiceClient::connectToService(qint64 deadline, QString* why) {
 }
 
 bool CdServiceClient::exchange(const QByteArray& line, qint64 deadline, Reply* reply) {
-  const auto broken = [this, reply](const QString& why) {
+  const auto broken = [this, reply, &line](const QString& why) {
     disconnect();
     *reply = notReady(why);
     return false;
   };
   const auto late = [this, &broken] {
-    unreachableUntil_ = now() + kUnreachableMs;
+    *setup_.quietUntil = now() + kUnreachableMs;
     return broken(QStringLiteral("the CD service does not answer"));
   };
   if (line.size() > cdaudio::kMaxLine) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <memory>
 
 class Drives;
 
@@ -8,6 +9,9 @@ class Drives;
 struct CdServiceSetup {
   QString program;                  // started when no service answers; empty: never started from here
   std::function<QString()> source;  // the drive node or disc image; empty: there is no drive
+  // Until when (monotonic ms) the service counts as not answering; shared by
+  // every client made from copies of one setup.
+  std::shared_ptr<qint64> quietUntil = std::make_shared<qint64>(0);
 };
 
 // The first optical drive of the drive letters: its device node, or the
@@ -19,22 +23,25 @@ QString firstCdSource(Drives& drives);
 // cdaudio::kCallTimeoutMs, whatever the service does.
 //
 // An "open" string first names the drive ("@drive"), connecting first when
-// there is no connection and starting the service when none answers. Any
+// there is no connection, and starting the service when none answers if
+// the client may (Start::OnOpen). Any
 // other string without a connection fails at once (a fresh connection
 // would not know the aliases it names), except "close all", which then has
 // nothing to close and succeeds. A connection that breaks is dropped; a
-// service that does not answer in time is not asked again for
-// kUnreachableMs, so a hung service costs one timeout, not one per call.
+// service that does not answer in time is not asked again, by this client
+// or any other of the same setup, for kUnreachableMs: a hung service costs
+// one timeout, not one per call.
 class CdServiceClient {
  public:
   static constexpr int kUnreachableMs = 3000;
+  enum class Start { OnOpen, Never };
 
   struct Reply {
     int error = 0;
     QString text;
   };
 
-  explicit CdServiceClient(CdServiceSetup setup) : setup_(std::move(setup)) {}
+  CdServiceClient(CdServiceSetup setup, Start start) : setup_(std::move(setup)), start_(start) {}
   ~CdServiceClient() { disconnect(); }
   CdServiceClient(const CdServiceClient&) = delete;
   CdServiceClient& operator=(const CdServiceClient&) = delete;
@@ -48,6 +55,6 @@ class CdServiceClient {
   bool exchange(const QByteArray& line, qint64 deadline, Reply* reply);
 
   CdServiceSetup setup_;
+  Start start_;
   int fd_ = -1;
-  qint64 unreachableUntil_ = 0;  // monotonic ms
 };

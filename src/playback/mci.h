@@ -17,10 +17,12 @@ class Mci {
 };
 
 // The drive service's client: its aliases live as long as this object's
-// connection.
+// connection. It never starts the service: the media control's CD device
+// does, at the CD set-up, so a service that has died mid-play shows as a
+// failing string rather than being replaced behind the window's back.
 class ServiceMci final : public Mci {
  public:
-  explicit ServiceMci(CdServiceSetup setup) : client_(std::move(setup)) {}
+  explicit ServiceMci(CdServiceSetup setup) : client_(std::move(setup), CdServiceClient::Start::Never) {}
   int sendString(const QString& command, QString* reply = nullptr, int replyLength = 0) override;
 
  private:

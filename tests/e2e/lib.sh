@@ -49,15 +49,18 @@ e2e_sink_peak() {
   rm -f "$f"
 }
 
-# Frequency (Hz) of the tone the null sink played during the next $1 seconds,
-# from the zero crossings of its left channel; 0 when it was silent.
+# Frequency (Hz) of the tone the null sink played during the next $1
+# seconds: the median over windows of 20 ms of the left channel's zero
+# crossings (a busy sound server leaves gaps); 0 when it was silent.
 e2e_sink_freq() {
   local f; f=$(mktemp --suffix=.wav)
   timeout "$1" parecord --device=mirova_test.monitor --file-format=wav "$f" 2>/dev/null
   sox "$f" -t raw -e signed -b 16 - remix 1 2>/dev/null | od -An -v -td2 -w2 | awk '
-    { s = $1 + 0; if (s > 1000 && side <= 0) { if (side < 0) { n++; last = NR; if (!first) first = NR } side = 1 }
-      else if (s < -1000 && side >= 0) { if (side > 0) { n++; last = NR; if (!first) first = NR } side = -1 } }
-    END { printf "%d\n", (n > 2 ? (n - 1) / 2 / ((last - first) / 44100) : 0) }'
+    function flush() { if (n >= 4) printf "%.1f\n", (n - 1) / 2 / ((last - first) / 44100); n = 0; side = 0 }
+    { s = $1 + 0; now = s > 1000 ? 1 : (s < -1000 ? -1 : side)
+      if (now != side && side != 0) { n++; last = NR; if (n == 1) first = NR }
+      side = now
+      if (NR % 882 == 0) flush() }' | sort -n | awk '{ v[NR] = $1 } END { printf "%d\n", NR ? v[int((NR + 1) / 2)] : 0 }'
   rm -f "$f"
 }
 
