@@ -274,7 +274,7 @@ class TestCdAudio : public QObject {
     QVERIFY(c);
     QByteArray got;
     if (stranger) {
-      QVERIFY2(::geteuid() == 0, "another user's request needs root to send");
+      if (::geteuid() != 0) QSKIP("only root can send as another user (the test command runs as root)");
       // Only the peer check stands in its way: the folder and socket are opened up for it.
       QVERIFY(::chmod(QFile::encodeName(cdaudio::folder()).constData(), 0711) == 0);
       ::chmod(QFile::encodeName(cdaudio::socketPath()).constData(), 0777);
