@@ -158,6 +158,13 @@ bool CdDrive::play(int from, int to, QString* why) {
   }
   from = std::clamp(from, first_, end_);
   to = to < 0 ? end_ : std::clamp(to, from, end_);
+  // A drive that is playing moves its head without stopping the sound.
+  if (pipeline_ && from < to && seekStream(from, to)) {
+    gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    playEnd_ = to;
+    state_ = State::Playing;
+    return true;
+  }
   teardown();
   stoppedAt_ = from;
   state_ = State::Stopped;
@@ -188,15 +195,20 @@ bool CdDrive::play(int from, int to, QString* why) {
     *why = QStringLiteral("the disc cannot be read");
     return false;
   }
-  // Times count from the first audio track in continuous mode.
-  gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                   GST_SEEK_TYPE_SET, gint64(sectorTime(from - first_)),
-                   to < end_ ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
-                   to < end_ ? gint64(sectorTime(to - first_)) : -1);
+  seekStream(from, to);
   gst_element_set_state(pipeline_, GST_STATE_PLAYING);
   playEnd_ = to;
   state_ = State::Playing;
   return true;
+}
+
+// Times count from the first audio track in continuous mode.
+bool CdDrive::seekStream(int from, int to) {
+  const bool bounded = to < end_;
+  return gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                          GST_SEEK_TYPE_SET, gint64(sectorTime(from - first_)),
+                          bounded ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
+                          bounded ? gint64(sectorTime(to - first_)) : -1);
 }
 
 void CdDrive::pause() {

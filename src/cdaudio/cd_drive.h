@@ -56,6 +56,7 @@ class CdDrive {
   void pollBus();
   void teardown();
   int streamPosition();  // the pipeline's position as a sector, or -1
+  bool seekStream(int from, int to);
 
   QString source_;
   std::optional<disc::Toc> toc_;

@@ -235,6 +235,13 @@ class TestCdAudio : public QObject {
     QVERIFY2(last.startsWith("02:"), qPrintable(last));
     QCOMPARE(c->send("status cd current track").text, QStringLiteral("2"));
     QCOMPARE(c->send("status cd mode").text, QStringLiteral("playing"));
+    // Moved while playing, and while paused: it plays on from there.
+    for (const char* pause : {"status cd mode", "pause cd"}) {
+      QCOMPARE(c->send(pause).error, 0);
+      QCOMPARE(c->send("play cd from 3:00:01:00").error, 0);
+      QCOMPARE(c->send("status cd mode").text, QStringLiteral("playing"));
+      QTRY_VERIFY_WITH_TIMEOUT(c->send("status cd position").text > QStringLiteral("03:00:01:10"), 10000);
+    }
   }
 
   // Two connections, one drive: what one does, the other sees; closing an alias never stops the disc.
