@@ -1,6 +1,8 @@
 // mirova-cdaudio: the CD drive service. Started by the player when it first
 // needs the drive; see protocol.h for what it answers and when it ends.
 // Usage: mirova-cdaudio [--idle-exit-ms N]
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QStringList>
 #include <csignal>
@@ -10,6 +12,9 @@
 #include "cdaudio/service.h"
 
 int main(int argc, char** argv) {
+  // Whatever the starting player left open (a pipe someone reads to its end,
+  // for one) must not be held for as long as the disc plays.
+  ::close_range(3, ~0U, 0);
   QCoreApplication app(argc, argv);
   std::signal(SIGPIPE, SIG_IGN);
   int idleMs = cdaudio::kIdleExitMs;
