@@ -162,20 +162,6 @@ class TestCdMode : public QObject {
     r.mc().button(MediaControl::Play)->click();  // no row left to select
     QCOMPARE(r.fp.messages.texts(), QStringList({"按“确定”弹出/关闭CD-ROM！", "设备未准备好。"}));
   }
-
-  // "退出，但不停止CD音乐" leaves the drive alone and saves nothing; "退出" stops it and saves.
-  void exits() {
-    for (const bool keepPlaying : {true, false}) {
-      Rig r;
-      r.play(2);
-      r.log.clear();
-      r.fp.settings.writes.clear();
-      if (keepPlaying) QVERIFY_THROWS_EXCEPTION(ProgramEnded, r.w.exitbutcd_Click());
-      if (!keepPlaying) r.w.action("exit")->trigger();
-      QCOMPARE(r.log.value(0), keepPlaying ? QString() : QStringLiteral("stop"));
-      QCOMPARE(r.fp.settings.writes.size(), keepPlaying ? 0 : 4);
-    }
-  }
 };
 
 QTEST_MAIN(TestCdMode)
