@@ -78,8 +78,7 @@ int main(int argc, char** argv) {
   const CdServiceSetup cd{args[2], [&disc] { return disc; }};
   const auto media = makeSystemMediaDevices(cd);
   ServiceMci mci(cd);
-  Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives,   mci};
+  Platform p = fp.platform(*media, mci);
   frmcd w(p);
   w.start();
   QElapsedTimer setUp;

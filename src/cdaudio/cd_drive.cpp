@@ -211,6 +211,24 @@ bool CdDrive::seekStream(int from, int to) {
                           bounded ? gint64(sectorTime(to - first_)) : -1);
 }
 
+void CdDrive::watch() {
+  if (state() != State::Playing) {
+    standing_.invalidate();
+    return;
+  }
+  const int at = position();
+  if (at != watchedAt_ || !standing_.isValid()) {
+    watchedAt_ = at;
+    standing_.start();
+  } else if (standing_.elapsed() >= kStallMs) {
+    std::fprintf(stderr, "mirova-cdaudio: playing without moving at sector %d; starting again\n", at);
+    teardown();
+    QString why;
+    play(at, playEnd_, &why);
+    standing_.start();
+  }
+}
+
 void CdDrive::pause() {
   if (state() != State::Playing) return;
   gst_element_set_state(pipeline_, GST_STATE_PAUSED);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QString>
 #include <future>
 #include <optional>
@@ -51,6 +52,13 @@ class CdDrive {
   bool openDoor(QString* why);
   bool closeDoor(QString* why);
 
+  // Called often (every few hundred ms): the sound server's clock can stand
+  // still for good after a pause or a seek on a busy machine, so a drive
+  // that plays without moving for kStallMs starts its pipeline again where
+  // it stood.
+  static constexpr int kStallMs = 3000;
+  void watch();
+
  private:
   bool isImage() const;
   void pollBus();
@@ -64,6 +72,8 @@ class CdDrive {
   int first_ = 0, end_ = 0;
   int stoppedAt_ = 0;  // where a stopped drive stands
   int playEnd_ = 0;    // where the current play ends
+  int watchedAt_ = -1;
+  QElapsedTimer standing_;  // since the position last moved while playing
   GstElement* pipeline_ = nullptr;
   std::shared_future<void> gstReady_;
 };

@@ -71,15 +71,15 @@ enum Error : int {
 inline const char* kDriveRequest = "@drive ";
 
 inline QString folder() { return runtime::privateFolder(QStringLiteral("mirova")); }
-// Empty when there is no private folder to hold them.
-inline QString socketPath() {
+// A file of that folder; empty when there is no private folder to hold it.
+inline QString path(const QString& name) {
   const QString f = folder();
-  return f.isEmpty() ? f : f + QStringLiteral("/cdaudio.socket");
+  return f.isEmpty() ? f : f + QLatin1Char('/') + name;
 }
+inline QString socketPath() { return path(QStringLiteral("cdaudio.socket")); }
 // Held locked by the running service, which writes its process id into it.
-inline QString lockPath() {
-  const QString f = folder();
-  return f.isEmpty() ? f : f + QStringLiteral("/cdaudio.lock");
-}
+inline QString lockPath() { return path(QStringLiteral("cdaudio.lock")); }
+// The service's own messages.
+inline QString logPath() { return path(QStringLiteral("cdaudio.log")); }
 
 }  // namespace cdaudio

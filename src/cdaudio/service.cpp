@@ -18,13 +18,13 @@
 #include "cdaudio/protocol.h"
 
 namespace {
-constexpr int kTickMs = 250;       // end of disc, idle time
+constexpr int kTickMs = 250;       // end of disc, a stalled stream, idle time
 constexpr int kLockWaitMs = 3000;  // for a copy that is just ending
 constexpr int kReadChunk = 4096;
 }  // namespace
 
 CdAudioService::CdAudioService(int idleExitMs, QObject* parent) : QObject(parent), idleExitMs_(idleExitMs) {
-  connect(&tick_, &QTimer::timeout, this, &CdAudioService::checkIdle);
+  connect(&tick_, &QTimer::timeout, this, &CdAudioService::onTick);
 }
 
 CdAudioService::~CdAudioService() {
@@ -158,7 +158,8 @@ void CdAudioService::drop(int fd) {
 
 // A stopped disc with nobody to ask for it again ends the service; a disc
 // that plays keeps it, as a drive plays on with nobody at the panel.
-void CdAudioService::checkIdle() {
+void CdAudioService::onTick() {
+  drive_.watch();
   if (!clients_.empty() || drive_.state() == CdDrive::State::Playing) {
     idleSince_.restart();
     return;

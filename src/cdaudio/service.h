@@ -40,7 +40,7 @@ class CdAudioService : public QObject {
   // False when the reply could not be written whole: the client is dropped.
   bool reply(Client& c, const MciSession::Reply& r);
   void drop(int fd);
-  void checkIdle();
+  void onTick();
 
   CdDrive drive_;
   int idleExitMs_;

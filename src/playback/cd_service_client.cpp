@@ -43,8 +43,8 @@ bool startService(const QString& program) {
   p.setProgram(program);
   p.setStandardInputFile(QProcess::nullDevice());
   p.setStandardOutputFile(QProcess::nullDevice());
-  const QString folder = cdaudio::folder();
-  p.setStandardErrorFile(folder.isEmpty() ? QProcess::nullDevice() : folder + QStringLiteral("/cdaudio.log"));
+  const QString log = cdaudio::logPath();
+  p.setStandardErrorFile(log.isEmpty() ? QProcess::nullDevice() : log);
   return p.startDetached();
 }
 

@@ -154,8 +154,7 @@ class TestCdAudio : public QObject {
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     const auto media = makeSystemMediaDevices(setup());
     ServiceMci mci(setup());
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives,   mci};
+    Platform p = fp.platform(*media, mci);
     frmcd w(p);
     w.start();
     QTest::mouseClick(w.cdload, Qt::LeftButton);
@@ -299,15 +298,12 @@ class TestCdAudio : public QObject {
     const CdServiceSetup s{program_, [&fp] { return firstCdSource(fp.drives); }};
     const auto media = makeSystemMediaDevices(s);
     ServiceMci mci(s);
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives,   mci};
+    Platform p = fp.platform(*media, mci);
     frmcd w(p);
     w.start();
     QTest::mouseClick(w.cdload, Qt::LeftButton);
     QCOMPARE(w.lsttrack->count(), 3);
-    const QPoint row2 = w.lsttrack->visualItemRect(w.lsttrack->item(2)).center();
-    QTest::mouseClick(w.lsttrack->viewport(), Qt::LeftButton, {}, row2);
-    QTest::mouseDClick(w.lsttrack->viewport(), Qt::LeftButton, {}, row2);
+    clickRow(w.lsttrack, 2, true);
     const int hz = lib("e2e_sink_freq 2.5").toInt();
     QVERIFY2(std::abs(hz - 800) < 40, qPrintable(QString::number(hz)));
     QTRY_COMPARE_WITH_TIMEOUT(w.lbltime->text(), QStringLiteral("00:02"), 5000);

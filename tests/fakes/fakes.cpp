@@ -1,5 +1,6 @@
 #include "fakes/fakes.h"
 
+#include <QTest>
 #include <algorithm>
 
 #include "core/basic.h"
@@ -137,4 +138,10 @@ void FakeDrives::add(QChar letter, const QString& folder, Type type, const QStri
   d.folder = folder;
   d.label = label;
   drives.append(d);
+}
+
+void clickRow(QListWidget* list, int row, bool twice) {
+  const QPoint at = list->visualItemRect(list->item(row)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QListWidget>
 #include <QMap>
 #include <QStringList>
 #include <deque>
@@ -196,8 +197,14 @@ struct FakePlatform {
   QString programFolder = QStringLiteral("/opt/mirova");
   FakeDrives drives;
   FakeMci mci;
-  Platform platform() {
-    return Platform{settings,   lock,  autoPlay, messages, exit,          pictures, launcher,
-                    filePicker, media, mixers,   screen,   programFolder, drives,   mci};
+  Platform platform() { return platform(media, mci); }
+  // The same with real playback devices and command strings.
+  Platform platform(MediaDeviceFactory& realMedia, Mci& realMci) {
+    return Platform{settings,   lock,      autoPlay, messages, exit,          pictures, launcher,
+                    filePicker, realMedia, mixers,   screen,   programFolder, drives,   realMci};
   }
 };
+
+// A click on a row of the list and, with `twice`, the double-click after it,
+// as the user makes them.
+void clickRow(QListWidget* list, int row, bool twice = false);

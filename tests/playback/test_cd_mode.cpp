@@ -28,9 +28,7 @@ struct Rig {
   // The CD button, then a double-click on `row`; the drive then answers `position`.
   void play(int row, const QString& position = "01:00:00:00") {
     QTest::mouseClick(w.cdload, Qt::LeftButton);
-    const QPoint at = w.lsttrack->visualItemRect(w.lsttrack->item(row)).center();
-    QTest::mouseClick(w.lsttrack->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(w.lsttrack->viewport(), Qt::LeftButton, {}, at);
+    clickRow(w.lsttrack, row, true);
     fp.mci.replies[kPosition] = position;
   }
   void tick(int times = 1) {

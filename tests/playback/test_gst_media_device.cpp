@@ -146,8 +146,7 @@ class TestGstMediaDevice : public QObject {
     FakePlatform fp;
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     const auto media = makeSystemMediaDevices();
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives,   fp.mci};
+    Platform p = fp.platform(*media, fp.mci);
     frmcd w(p);
     w.start();
     w.action("menu_multi")->trigger();
