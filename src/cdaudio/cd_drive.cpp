@@ -72,10 +72,10 @@ bool CdDrive::load(QString* why) {
   if (firstAudio == toc->tracks.cend()) return fail("no audio track");
   const auto lastAudio = std::find_if(toc->tracks.crbegin(), toc->tracks.crend(), isAudio);
 
-  const bool same = toc_ && sameDisc(*toc_, *toc);
-  toc_ = std::move(toc);
   first_ = firstAudio->start;
   end_ = lastAudio->start + lastAudio->sectors;
+  const bool same = toc_ && sameDisc(*toc_, *toc);
+  toc_ = std::move(toc);
   if (!same || state_ != State::Stopped) stoppedAt_ = first_;
   state_ = State::Stopped;
   return true;
