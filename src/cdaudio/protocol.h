@@ -41,9 +41,10 @@
 // the end of the disc (or "to" one). "set <d> door open" ejects a drive; on
 // an image it stops and the disc counts as absent until the next "open".
 //
-// The first client starts the service on demand; it ends by itself once the
-// disc has been stopped (or paused, or never played) and no client has been
-// connected for kIdleExitMs.
+// The player's CD device starts the service on demand (the command-string
+// client only uses a running one); it ends by itself once the disc has been
+// stopped (or paused, or never played) and no client has been connected for
+// kIdleExitMs.
 namespace cdaudio {
 
 constexpr int kMaxLine = 512;
