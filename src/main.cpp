@@ -12,6 +12,7 @@
 #include "core/program_exit.h"
 #include "pictures/qt_screen_grabber.h"
 #include "playback/drives.h"
+#include "playback/mci.h"
 #include "playback/media_backends.h"
 #include "playback/mpris.h"
 #include "volume/alsa_mixer.h"
@@ -35,13 +36,18 @@ int main(int argc, char** argv) {
   ProcessLauncher launcher;
   QtFilePicker filePicker;
   LinuxDrives drives;
-  const auto media = makeSystemMediaDevices(drives);
+  // The CD drive service lives beside the player; the media control's CD
+  // device and the command strings are both its clients.
+  const CdServiceSetup cd{QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio"),
+                          [&drives] { return firstCdSource(drives); }};
+  const auto media = makeSystemMediaDevices(drives, cd);
+  ServiceMci mci(cd);
   AlsaMixerFactory mixers;
   QtScreenGrabber screen;
 
   Platform platform{settings, lock,       autoPlay, messages, programExit, pictures,
                     launcher, filePicker, *media,   mixers,   screen,      QApplication::applicationDirPath(),
-                    drives};
+                    drives,   mci};
   frmcd window(platform);
   window.start();
   // Media keys; without a session bus the player simply goes without them.

@@ -120,6 +120,7 @@ void frmcd::buildMenus() {
   };
   on("exit", &frmcd::exit_Click);
   on("exitbutcd", &frmcd::exitbutcd_Click);
+  on("menu_cd", &frmcd::menu_cd_Click);
   on("menu_scr", &frmcd::menu_scr_Click);
   on("switch_cd", &frmcd::switch_cd_Click);
   on("switch_vcd", &frmcd::switch_vcd_Click);
@@ -205,6 +206,7 @@ void frmcd::buildControls() {
   connect(area, &BackgroundArea::resized, this, &frmcd::Form_Resize);
   wireApp();
   wirePlayback();
+  wireCd();
   wirePlaylist();
   wireVcd();
   wireVolume();

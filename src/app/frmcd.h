@@ -188,6 +188,7 @@ class frmcd : public QMainWindow {
   // Each subsystem connects its own handlers to the fresh controls.
   void wireApp();
   void wirePlayback();
+  void wireCd();
   void wirePlaylist();
   void wireVcd();
   void wireVolume();

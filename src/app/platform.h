@@ -13,6 +13,7 @@ class MediaDeviceFactory;
 class MixerFactory;
 class ScreenGrabber;
 class Drives;
+class Mci;
 
 // Everything the windows need from the machine, made once by main() (or by
 // a test, from fakes) and handed to the main window.
@@ -30,4 +31,5 @@ struct Platform {
   ScreenGrabber& screen;
   QString programFolder;  // ends in '/' only when it is the root
   Drives& drives;
+  Mci& mci;  // command strings to the CD drive
 };

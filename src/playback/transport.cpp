@@ -4,24 +4,67 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <cmath>
 
 #include "app/frmcd.h"
 #include "core/basic.h"
 #include "core/message_boxes.h"
 #include "core/range_scrollbar.h"
+#include "playback/mci.h"
 #include "playback/media_control.h"
+#include "playback/track_list.h"
+
+void selectRow(QListWidget& list, int row) {
+  if (row < 0 || row >= list.count())
+    throw basic::Error(basic::kInvalidPropertyValue, QStringLiteral("曲目列表中没有第 %1 行。").arg(row));
+  list.setCurrentRow(row);
+}
 
 namespace {
 
 bool isCdDevice(const MediaControl& m) { return m.DeviceType() == QLatin1String("cdaudio"); }
 
-// Selecting a row the list does not have is an error, as with the list
-// control the handlers were written for; the status tick relies on it to
-// notice a list that has been emptied under it.
-void selectRow(QListWidget& list, int row) {
-  if (row < 0 || row >= list.count())
-    throw basic::Error(basic::kInvalidPropertyValue, QStringLiteral("曲目列表中没有第 %1 行。").arg(row));
-  list.setCurrentRow(row);
+// The alias "cd" afresh, in track time: every use of the drive by string
+// starts this way, so it acts on the drive as it stands now.
+void openCdAlias(Mci& mci) {
+  mci.sendString(QStringLiteral("close all"));
+  mci.sendString(QStringLiteral("open cdaudio alias cd wait shareable"));
+  mci.sendString(QStringLiteral("set cd time format tmsf wait"));
+}
+
+// Next and Prev on a CD show the track the control knows; the drive's own
+// move is the control's command that follows.
+void showCdTrack(frmcd& w) {
+  w.lbltrack->setText(basic::signedText(w.mcicdplayer->Track()));
+  selectRow(*w.lsttrack, w.mcicdplayer->Track() - 1);
+  w.playtime = 0;
+  w.lbltime->setText(QStringLiteral("00:00"));
+}
+
+// Follows the drive from track to track, forward only and one track per
+// tick, and counts the elapsed time one second per tick while it plays.
+void statusCd(frmcd& w) {
+  MediaControl& m = *w.mcicdplayer;
+  w.lbltrack->setText(basic::signedText(m.Track()));
+  selectRow(*w.lsttrack, m.Track() - 1);
+  Mci& mci = w.platform().mci;
+  openCdAlias(mci);
+  mci.sendString(QStringLiteral("status cd position"), &w.cdposbuf, 30);
+  const qint16 sounding = basic::textToInt16(w.cdposbuf.left(2));  // no number: the silent reset
+  if (sounding > m.Track()) {
+    m.setTrack(m.Track() + 1);
+    w.playtime = 0;
+  }
+  if (m.Mode() == MediaDevice::Playing) {
+    w.setIndicator(true);
+    w.playtime = w.playtime + 1;
+    const double whole = basic::roundHalfEven(w.playtime);
+    w.timesec = basic::toInt16(std::fmod(whole, 60.0));
+    w.timemin = basic::toInt16(std::trunc(whole / 60.0));
+    w.lbltime->setText(basic::minutesSeconds(qint64(w.timemin) * 60 + w.timesec));
+  } else {
+    w.setIndicator(false);
+  }
 }
 
 // The entry after the current one, after the last the first again.
@@ -84,7 +127,12 @@ void frmcd::mcicdplayer_StepClick() {
 void frmcd::mcicdplayer_PlayClick() {
   try {
     mcicdplayer->setUpdateInterval(1000);
-    if (!isCdDevice(*mcicdplayer)) mcicdplayer->setCommand(QStringLiteral("play"));
+    if (isCdDevice(*mcicdplayer)) {
+      lbltrack->setText(basic::plain(lsttrack->currentRow() + 1));
+      selectRow(*lsttrack, mcicdplayer->Track() - 1);
+    } else {
+      mcicdplayer->setCommand(QStringLiteral("play"));
+    }
   } catch (const std::exception&) {
     platform().messages.show(QStringLiteral("设备未准备好。"), kTitle);
     show();
@@ -120,7 +168,10 @@ void frmcd::mcicdplayer_EjectClick() {
 }
 
 void frmcd::mcicdplayer_NextClick() {
-  if (!isCdDevice(*mcicdplayer)) mcicdplayer->setCommand(QStringLiteral("next"));
+  if (isCdDevice(*mcicdplayer))
+    showCdTrack(*this);
+  else
+    mcicdplayer->setCommand(QStringLiteral("next"));
   if (listmode) {
     if (lsttrack->currentRow() < listcount - 1)
       selectRow(*lsttrack, curfile + 1);
@@ -132,7 +183,10 @@ void frmcd::mcicdplayer_NextClick() {
 }
 
 void frmcd::mcicdplayer_PrevClick() {
-  if (!isCdDevice(*mcicdplayer)) mcicdplayer->setCommand(QStringLiteral("prev"));
+  if (isCdDevice(*mcicdplayer))
+    showCdTrack(*this);
+  else
+    mcicdplayer->setCommand(QStringLiteral("prev"));
   if (listmode) {
     if (lsttrack->currentRow() > 1) selectRow(*lsttrack, curfile - 1);
     curfile = basic::toInt16(curfile - 1.0);
@@ -146,7 +200,10 @@ void frmcd::mcicdplayer_PrevClick() {
 // not pile up messages.
 void frmcd::mcicdplayer_StatusUpdate() {
   try {
-    if (!isCdDevice(*mcicdplayer)) statusFileModes(*this);
+    if (isCdDevice(*mcicdplayer))
+      statusCd(*this);
+    else
+      statusFileModes(*this);
   } catch (const std::exception&) {
     mcicdplayer->setCommand(QStringLiteral("close"));
     lsttrack->clear();
@@ -164,9 +221,23 @@ void frmcd::HScroll1_Scroll() {
   setIndicator(true);
 }
 
-// Row 0 of a file list is its header and plays nothing.
+// A CD row plays its track: the strings move the drive there, the control
+// plays from where the drive stands. Row 0 of a file list is its header and
+// plays nothing.
 void frmcd::lsttrack_DblClick() {
   const int row = lsttrack->currentRow();
+  if (isCdDevice(*mcicdplayer)) {
+    Mci& mci = platform().mci;
+    openCdAlias(mci);
+    mci.sendString(QStringLiteral("stop cd wait"));
+    mci.sendString(QStringLiteral("seek cd to ") + basic::signedText(row + 1));
+    playtime = 0;
+    mcicdplayer->setUpdateInterval(1000);
+    mcicdplayer->setCommand(QStringLiteral("play"));
+    lbltrack->setText(basic::signedText(row + 1));
+    mcicdplayer->setTrack(row + 1);
+    setIndicator(true);
+  }
   if (listmode && row > 0) {
     curfile = basic::toInt16(row);
     playfile();

@@ -100,7 +100,7 @@ void TestMainWindow::geometryRoundTripThroughIniFile() {
   IniSettingsStore ini(dir.path());
   FakePlatform fp;
   Platform withIni{ini,           fp.lock,  fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-                   fp.filePicker, fp.media, fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
+                   fp.filePicker, fp.media, fp.mixers,   fp.screen,   fp.programFolder, fp.drives,   fp.mci};
   frmcd first(withIni);
   first.start();
   first.setWidth(4500);

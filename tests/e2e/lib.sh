@@ -49,13 +49,34 @@ e2e_sink_peak() {
   rm -f "$f"
 }
 
-# The tone the null sink played during the next $1 seconds, in Hz: the median
-# spacing of its rising zero crossings, so a dropout does not count; 0 for silence.
-e2e_sink_tone() {
-  timeout "$1" parec --device=mirova_test.monitor --raw --format=s16le --channels=1 --rate=44100 2>/dev/null |
-    od -An -v -td2 -w2 |
-    awk '{ if ($1 < -300) below = 1; if (below && $1 > 300) { below = 0; if (last) print NR - last; last = NR } }' |
-    sort -n | awk '{ p[NR] = $1 } END { print (NR < 10 ? 0 : int(44100 / p[int(NR / 2) + 1] + 0.5)) }'
+# Frequency (Hz) of the tone the null sink played during the next $1
+# seconds: the median over windows of 20 ms of the left channel's zero
+# crossings (a busy sound server leaves gaps); 0 when it was silent.
+e2e_sink_freq() {
+  local f; f=$(mktemp --suffix=.wav)
+  timeout "$1" parecord --device=mirova_test.monitor --file-format=wav "$f" 2>/dev/null
+  sox "$f" -t raw -e signed -b 16 - remix 1 2>/dev/null | od -An -v -td2 -w2 | awk '
+    function flush() { if (n >= 4) printf "%.1f\n", (n - 1) / 2 / ((last - first) / 44100); n = 0; side = 0 }
+    { s = $1 + 0; now = s > 1000 ? 1 : (s < -1000 ? -1 : side)
+      if (now != side && side != 0) { n++; last = NR; if (n == 1) first = NR }
+      side = now
+      if (NR % 882 == 0) flush() }' | sort -n | awk '{ v[NR] = $1 } END { printf "%d\n", NR ? v[int((NR + 1) / 2)] : 0 }'
+  rm -f "$f"
+}
+
+# Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
+# "seconds:hz" argument, each a whole number of 2352-byte sectors.
+e2e_cd_image() {
+  local dir=$1 n=0 at=0 spec
+  shift
+  : >"$dir/disc.bin"
+  echo 'FILE "disc.bin" BINARY' >"$dir/disc.cue"
+  for spec in "$@"; do
+    n=$((n + 1))
+    sox -n -r 44100 -c 2 -b 16 -e signed -L -t raw - synth "${spec%%:*}" sine "${spec##*:}" vol 0.5 >>"$dir/disc.bin"
+    printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n' "$n" $((at / 60)) $((at % 60)) >>"$dir/disc.cue"
+    at=$((at + ${spec%%:*}))
+  done
 }
 
 # Clicks the VCD button of main window $1: 28 x 17 px at 8, 40 (120, 600

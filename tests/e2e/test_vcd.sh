@@ -36,7 +36,7 @@ if [[ -n "$video" ]]; then
   ((r > 180 && g < 80 && b < 80)) && pass "the video window shows entry 1's red ($r,$g,$b)" \
     || fail "the video window shows ($r,$g,$b), not red"
 fi
-hz=$(e2e_sink_tone 2)
+hz=$(e2e_sink_freq 2)
 ((${hz:-0} > 420 && ${hz:-0} < 460)) && pass "the sink hears entry 1's tone ($hz Hz)" || fail "the sink hears ${hz:-nothing} Hz"
 e2e_wait_window '^AVSEQ02.DAT$' 20 >/dev/null && pass "entry 2 follows from the list" || fail "entry 2 never played"
 kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null

@@ -1,5 +1,6 @@
 #include "fakes/fakes.h"
 
+#include <QTest>
 #include <algorithm>
 
 #include "core/basic.h"
@@ -73,6 +74,13 @@ FakeMediaDevice::~FakeMediaDevice() {
 
 void FakeMediaDevice::open(const QString& fileName) {
   s_.log << QStringLiteral("open ") + fileName;
+  if (cd_) {
+    if (!s_.discTracks) throw basic::Error(68, QStringLiteral("No disc"));
+    len_ = 3600000;
+    mode_ = Stopped;
+    s_.current = this;
+    return;
+  }
   const auto it = s_.lengths.constFind(fileName);
   if (it == s_.lengths.cend()) throw basic::Error(basic::kFileNotFound, QStringLiteral("Cannot open ") + fileName);
   len_ = *it;
@@ -111,7 +119,15 @@ void FakeMediaDevice::advance(qint64 ms) {
   }
 }
 
-std::unique_ptr<MediaDevice> FakeMedia::create(const QString&) { return std::make_unique<FakeMediaDevice>(script); }
+std::unique_ptr<MediaDevice> FakeMedia::create(const QString& deviceType) {
+  return std::make_unique<FakeMediaDevice>(script, deviceType == QLatin1String("cdaudio"));
+}
+
+int FakeMci::sendString(const QString& command, QString* reply, int replyLength) {
+  sent << command;
+  if (reply && replyLength > 0) *reply = replies.value(command).left(replyLength - 1);
+  return 0;
+}
 
 FakeDrives::FakeDrives() { add(QLatin1Char('c'), QStringLiteral("/"), Fixed); }
 
@@ -130,4 +146,10 @@ QStringList FakeDrives::findFiles(const QString& pattern) {
   if (!find(letter) || !files.contains(letter))
     throw basic::Error(kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter));
   return files.value(letter);
+}
+
+void clickRow(QListWidget* list, int row, bool twice) {
+  const QPoint at = list->visualItemRect(list->item(row)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QListWidget>
 #include <QMap>
 #include <QStringList>
 #include <deque>
@@ -23,6 +24,7 @@
 #include "core/program_exit.h"
 #include "pictures/screen_grabber.h"
 #include "playback/drives.h"
+#include "playback/mci.h"
 #include "playback/media_device.h"
 #include "volume/mixer.h"
 
@@ -128,10 +130,11 @@ class FakeMediaDevice : public MediaDevice {
  public:
   struct Script {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
+    std::optional<int> discTracks;   // the "cdaudio" device: tracks on the disc; none: no disc
     QStringList log;                 // "open X", "play", "seek N", ...
     FakeMediaDevice* current = nullptr;
   };
-  explicit FakeMediaDevice(Script& s) : s_(s) {}
+  FakeMediaDevice(Script& s, bool cd) : s_(s), cd_(cd) {}
   ~FakeMediaDevice() override;
   void open(const QString& fileName) override;
   void play() override;
@@ -142,12 +145,15 @@ class FakeMediaDevice : public MediaDevice {
   qint64 lengthMs() override { return len_; }
   int mode() override { return mode_; }
   double framesPerSecond() override { return 25.0; }
+  int tracks() override { return cd_ ? s_.discTracks.value_or(0) : 1; }
+  void eject() override { s_.log << QStringLiteral("eject"); }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
 
  private:
   Script& s_;
+  bool cd_;
   qint64 pos_ = 0, len_ = 0;
   int mode_ = NotOpen;
 };
@@ -156,6 +162,14 @@ class FakeMedia : public MediaDeviceFactory {
  public:
   FakeMediaDevice::Script script;
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override;
+};
+
+// Command strings are logged; replies come from the table (else empty).
+class FakeMci : public Mci {
+ public:
+  QStringList sent;
+  QHash<QString, QString> replies;
+  int sendString(const QString& command, QString* reply, int replyLength) override;
 };
 
 // Drives from a list the test writes; by default only "c:", the root.
@@ -189,10 +203,17 @@ struct FakePlatform {
   FakeScreen screen;
   QString programFolder = QStringLiteral("/opt/mirova");
   FakeDrives drives;
+  FakeMci mci;
   Platform platform() { return platform(media); }
-  // The same with other media devices: the real ones, or a fake of the test's own.
-  Platform platform(MediaDeviceFactory& devices) {
+  // The same with other media devices (the real ones, or a fake of the
+  // test's own) and, where given, real command strings.
+  Platform platform(MediaDeviceFactory& devices) { return platform(devices, mci); }
+  Platform platform(MediaDeviceFactory& devices, Mci& strings) {
     return Platform{settings,   lock,    autoPlay, messages, exit,          pictures, launcher,
-                    filePicker, devices, mixers,   screen,   programFolder, drives};
+                    filePicker, devices, mixers,   screen,   programFolder, drives,   strings};
   }
 };
+
+// A click on a row of the list and, with `twice`, the double-click after it,
+// as the user makes them.
+void clickRow(QListWidget* list, int row, bool twice = false);

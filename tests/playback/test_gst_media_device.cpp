@@ -170,7 +170,7 @@ class TestGstMediaDevice : public QObject {
   void missingModuleIsReported() {
     FakeDrives drives;
     try {
-      makeSystemMediaDevices(drives, dir_.path())->create(QString());
+      makeSystemMediaDevices(drives, {}, dir_.path())->create(QString());
       QFAIL("a file device without its module");
     } catch (const basic::Error& e) {
       QVERIFY2(e.number() == 68 /* device unavailable */ && e.description().contains(kFileDeviceModule),

@@ -28,7 +28,7 @@ class DiscMedia : public MediaDeviceFactory {
   FakeMediaDevice::Script script;
   FakeDisc* disc = nullptr;
   std::unique_ptr<MediaDevice> create(const QString&) override {
-    auto d = std::make_unique<FakeDisc>(script);
+    auto d = std::make_unique<FakeDisc>(script, false);  // a file-like length; tracks from FakeDisc
     disc = d.get();
     return d;
   }

@@ -34,7 +34,7 @@ struct Player {
   LinuxDrives drives;
   std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices(drives);
   Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, drives};
+             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, drives,      fp.mci};
   frmcd w{p};
   explicit Player(const QString& map) : drives(mapping(map)) {
     fp.pictures.add(fp.programFolder + "/bg.bmp");

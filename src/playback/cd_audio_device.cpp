@@ -1,0 +1,107 @@
+#include "playback/cd_audio_device.h"
+
+#include <QHash>
+#include <QMetaObject>
+#include <algorithm>
+
+#include "core/basic.h"
+
+namespace {
+// The alias this device opens on its own connection.
+const QString kName = QStringLiteral("cdaudio");
+}  // namespace
+
+// Closing the connection closes its alias; the drive plays on.
+CdAudioDevice::~CdAudioDevice() = default;
+
+void CdAudioDevice::open(const QString&) {
+  const auto require = [this](const QString& command) {
+    const CdServiceClient::Reply r = client_.send(command);
+    if (r.error != 0) throw basic::Error(r.error, QStringLiteral("CD: ") + r.text);
+    return r.text;
+  };
+  require(QStringLiteral("open cdaudio shareable"));
+  require(QStringLiteral("set cdaudio time format milliseconds"));
+  bool ok = false;
+  const int n = require(QStringLiteral("status cdaudio number of tracks")).toInt(&ok);
+  if (!ok || n < 0) throw basic::Error(basic::kTypeMismatch, QStringLiteral("CD: no track count"));
+  for (int t = 1; t <= n; ++t)
+    trackStartsMs_ << require(QStringLiteral("status cdaudio position track %1").arg(t)).toLongLong();
+  lengthMs_ = require(QStringLiteral("status cdaudio length")).toLongLong();
+  mode();
+}
+
+QString CdAudioDevice::ask(const QString& what) {
+  const CdServiceClient::Reply r = client_.send(QStringLiteral("status cdaudio ") + what);
+  if (r.error == 0) return r.text;
+  failed(r.text);
+  return QString();
+}
+
+bool CdAudioDevice::tell(const QString& command) {
+  const CdServiceClient::Reply r = client_.send(command + QLatin1Char(' ') + kName);
+  if (r.error != 0) failed(r.text);
+  return r.error == 0;
+}
+
+// Only a lost service is a failure here; a drive that simply cannot do what
+// was asked (no disc any more) shows in its mode.
+void CdAudioDevice::failed(const QString& why) {
+  if (client_.isConnected() || reported_) return;
+  reported_ = true;
+  mode_ = NotOpen;
+  QMetaObject::invokeMethod(
+      this, [this, why] { Q_EMIT errorOccurred(why); }, Qt::QueuedConnection);
+}
+
+void CdAudioDevice::play() { tell(QStringLiteral("play")); }
+void CdAudioDevice::pause() { tell(QStringLiteral("pause")); }
+void CdAudioDevice::stop() { tell(QStringLiteral("stop")); }
+
+// The drive's seek stops it; a playing or paused drive is put back as it was.
+void CdAudioDevice::seek(qint64 ms) {
+  const int was = mode();
+  const QString to = QString::number(std::clamp<qint64>(ms, 0, lengthMs_));
+  if (was == Playing || was == Paused) {
+    if (client_.send(QStringLiteral("play %1 from %2").arg(kName, to)).error == 0 && was == Paused) pause();
+  } else {
+    client_.send(QStringLiteral("seek %1 to %2").arg(kName, to));
+  }
+}
+
+void CdAudioDevice::eject() {
+  client_.send(
+      QStringLiteral("set %1 door %2").arg(kName, mode() == Ready ? QLatin1String("closed") : QLatin1String("open")));
+}
+
+qint64 CdAudioDevice::positionMs() {
+  bool ok = false;
+  const qint64 p = ask(QStringLiteral("position")).toLongLong(&ok);
+  if (ok) positionMs_ = std::clamp<qint64>(p, 0, lengthMs_);
+  return positionMs_;
+}
+
+int CdAudioDevice::mode() {
+  static const QHash<QString, int> kModes{{QStringLiteral("not ready"), NotOpen}, {QStringLiteral("open"), Ready},
+                                          {QStringLiteral("stopped"), Stopped},   {QStringLiteral("playing"), Playing},
+                                          {QStringLiteral("paused"), Paused},     {QStringLiteral("seeking"), Seeking}};
+  const int was = mode_;
+  mode_ = kModes.value(ask(QStringLiteral("mode")), NotOpen);
+  // The disc played to its end by itself.
+  if (was == Playing && mode_ == Stopped && positionMs() >= lengthMs_)
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT finished(); }, Qt::QueuedConnection);
+  return mode_;
+}
+
+int CdAudioDevice::currentTrack() {
+  bool ok = false;
+  const int t = ask(QStringLiteral("current track")).toInt(&ok);
+  return ok ? t : 1;
+}
+
+qint64 CdAudioDevice::trackStartMs(int track) {
+  if (trackStartsMs_.isEmpty()) return 0;
+  if (track > trackStartsMs_.size()) return lengthMs_;
+  return trackStartsMs_.at(std::max(track, 1) - 1);
+}

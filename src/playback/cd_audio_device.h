@@ -1,0 +1,49 @@
+#pragma once
+#include <QList>
+
+#include "playback/cd_service_client.h"
+#include "playback/media_device.h"
+
+// The "cdaudio" device: the CD drive played by the drive service, as one
+// more client of it, so it sees and moves the same drive as the command
+// strings do. The file name is not used: the drive is the setup's source.
+// open() raises basic::Error when there is no drive, no disc, no audio
+// track or no service. Positions are milliseconds from the start of the
+// disc; the table of contents is read once, at open. Later failures (the
+// service gone) raise nothing: the mode reads NotOpen, positions stand
+// still, and errorOccurred() is emitted once.
+class CdAudioDevice final : public MediaDevice {
+  Q_OBJECT
+ public:
+  explicit CdAudioDevice(CdServiceSetup setup) : client_(std::move(setup), CdServiceClient::Start::OnOpen) {}
+  ~CdAudioDevice() override;
+
+  void open(const QString& fileName) override;
+  void play() override;
+  void pause() override;
+  void stop() override;
+  void seek(qint64 ms) override;
+  // Opens a drive's door, or closes it when it is open.
+  void eject() override;
+
+  qint64 positionMs() override;
+  qint64 lengthMs() override { return lengthMs_; }
+  int mode() override;
+  double framesPerSecond() override { return 75.0; }
+  int tracks() override { return int(trackStartsMs_.size()); }
+  int currentTrack() override;
+  qint64 trackStartMs(int track) override;
+
+ private:
+  // The reply, or a null string after a failure.
+  QString ask(const QString& what);
+  bool tell(const QString& command);
+  void failed(const QString& why);
+
+  CdServiceClient client_;
+  QList<qint64> trackStartsMs_;
+  qint64 lengthMs_ = 0;
+  qint64 positionMs_ = 0;
+  int mode_ = NotOpen;
+  bool reported_ = false;
+};

@@ -1,0 +1,317 @@
+// The CD drive service on a disc image made by the test, through the
+// player's clients; sound checked at the private null sink.
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/frmcd.h"
+#include "cdaudio/protocol.h"
+#include "fakes/fakes.h"
+#include "playback/mci.h"
+#include "playback/media_backends.h"
+#include "playback/media_control.h"
+
+namespace {
+using Start = CdServiceClient::Start;
+const QString kOpen = QStringLiteral("open cdaudio alias cd wait shareable");
+const QString kTmsf = QStringLiteral("set cd time format tmsf wait");
+const QString kMs = QStringLiteral("set cd time format ms");
+
+// A function of the end-to-end scripts' library, run in bash; what it printed.
+QString lib(const QString& call) {
+  QProcess p;
+  p.start("bash", {"-c", "source \"$0\" && " + call, qEnvironmentVariable("MIROVA_E2E_LIB")});
+  p.waitForFinished(30000);
+  return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The running service's process id from its lock file; 0 when it has ended
+// (a zombie that nobody reaps has ended too).
+pid_t servicePid() {
+  QFile lock(cdaudio::lockPath()), stat;
+  const pid_t pid = lock.open(QIODevice::ReadOnly) ? pid_t(lock.readAll().trimmed().toLongLong()) : 0;
+  stat.setFileName(QStringLiteral("/proc/%1/stat").arg(pid));
+  return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ") ? pid : 0;
+}
+
+// Sends raw bytes; all that comes back before the service closes (or 1 s passes).
+QByteArray rawExchange(const QByteArray& payload) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{AF_UNIX, {}};
+  const QByteArray path = QFile::encodeName(cdaudio::socketPath());
+  std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+  QByteArray in;
+  const timeval second{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &second, sizeof second);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::send(fd, payload.constData(), size_t(payload.size()), MSG_NOSIGNAL) == payload.size()) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) in.append(buffer, n);
+  }
+  ::close(fd);
+  return in;
+}
+}  // namespace
+
+class TestCdAudio : public QObject {
+  Q_OBJECT
+  QTemporaryDir dir_;
+  QString disc_ = dir_.filePath("disc.cue"), source_;
+  QString program_ = qEnvironmentVariable("MIROVA_BIN_DIR") + QStringLiteral("/mirova-cdaudio");
+
+  CdServiceSetup setup() {
+    return {program_, [this] { return source_; }};
+  }
+  QString file(const QString& name, const QByteArray& text) {
+    QFile f(dir_.filePath(name));
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() ? f.fileName() : QString();
+  }
+  // A client that has opened the alias "cd" on the test disc, in tmsf.
+  std::unique_ptr<CdServiceClient> opened(Start start = Start::OnOpen) {
+    auto c = std::make_unique<CdServiceClient>(setup(), start);
+    return c->send(kOpen).error == 0 && c->send(kTmsf).error == 0 ? std::move(c) : nullptr;
+  }
+
+ private Q_SLOTS:
+  void initTestCase() {
+    // 3 s at 300 Hz, 3 s at 500 Hz, 4 s at 800 Hz: 750 sectors.
+    lib(QStringLiteral("e2e_cd_image '%1' 3:300 3:500 4:800").arg(dir_.path()));
+    QVERIFY(QFileInfo(disc_).size() > 0 && QFileInfo(program_).isExecutable());
+  }
+  void init() { source_ = disc_; }
+  void cleanup() {  // nothing lingers from one case to the next
+    const pid_t pid = servicePid();
+    if (pid) ::kill(pid, SIGCONT), ::kill(pid, SIGKILL);
+    QTRY_VERIFY(servicePid() != pid || !pid);
+  }
+
+  void replies_data() {
+    QTest::addColumn<QStringList>("commands");  // on one connection; all but the last succeed
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("reply");
+    const auto row = [](const char* name, const QStringList& commands, int error, const QString& reply = {}) {
+      QTest::newRow(name) << commands << error << reply;
+    };
+    row("tracks in the table of contents", {kOpen, "status cd number of tracks"}, 0, "3");
+    row("track 2 starts after 225 sectors", {kOpen, kMs, "status cd position track 2"}, 0, "3000");
+    row("track start in tmsf", {kOpen, kTmsf, "status cd position track 3"}, 0, "03:00:00:00");
+    row("lengths are msf in tmsf", {kOpen, kTmsf, "status cd length track 3"}, 0, "00:04:00");
+    row("seek cd to  3", {kOpen, kTmsf, "stop cd wait", "seek cd to  3", "status cd position"}, 0, "03:00:00:00");
+    row("a place in a track", {kOpen, kTmsf, "seek cd to 2:00:01:30", kMs, "status cd position"}, 0, "4400");
+    row("the end", {kOpen, kTmsf, "seek cd to end", "status cd position"}, 0, "03:00:04:00");
+    row("unknown command", {kOpen, "rewind cd"}, cdaudio::kUnrecognizedCommand);
+    row("status of nothing", {kOpen, "status cd"}, cdaudio::kMissingParameter);
+    row("alias closed by close all", {kOpen, "close all", "status cd mode"}, cdaudio::kInvalidDeviceName);
+    row("no track 4", {kOpen, kTmsf, "seek cd to 4"}, cdaudio::kOutOfRange);
+    row("not a number", {kOpen, "seek cd to 1x"}, cdaudio::kBadInteger);
+    row("alias twice", {kOpen, kOpen}, cdaudio::kDuplicateAlias);
+    row("another device", {"open waveaudio alias w"}, cdaudio::kInvalidDeviceName);
+  }
+
+  void replies() {
+    QFETCH(QStringList, commands);
+    QFETCH(int, error);
+    QFETCH(QString, reply);
+    CdServiceClient client(setup(), Start::OnOpen);
+    for (const QString& c : commands.mid(0, commands.size() - 1)) QCOMPARE(client.send(c).error, 0);
+    const CdServiceClient::Reply last = client.send(commands.last());
+    QCOMPARE(last.error, error);
+    QCOMPARE(last.text, error ? last.text : reply);
+  }
+
+  // Each ends in "not ready", at the client and in the window, with the CD button enabled.
+  void notReady_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("program");
+    const QByteArray track = "FILE \"%1.bin\" BINARY\n  TRACK 01 %2\n    INDEX 01 00:00:00\n";
+    file("data.bin", QByteArray(2352 * 300, '\0'));
+    QTest::newRow("no drive") << QString() << program_;
+    QTest::newRow("no such image") << dir_.filePath("gone.cue") << program_;
+    QTest::newRow("description without data")
+        << file("nobin.cue", QString(track).arg("gone", "AUDIO").toLatin1()) << program_;
+    QTest::newRow("not a description") << file("junk.cue",
+                                               "\x7f"
+                                               "ELF")
+                                       << program_;
+    QTest::newRow("data disc") << file("data.cue", QString(track).arg("data", "MODE1/2352").toLatin1()) << program_;
+    QTest::newRow("service cannot start") << disc_ << dir_.filePath("no-such-program");
+  }
+
+  void notReady() {
+    QFETCH(QString, source);
+    QFETCH(QString, program);
+    source_ = source;
+    program_.swap(program);
+    const auto restore = qScopeGuard([&] { program_.swap(program); });
+    QCOMPARE(CdServiceClient(setup(), Start::OnOpen).send(kOpen).error, int(cdaudio::kDeviceNotReady));
+    FakePlatform fp;
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    const auto media = makeSystemMediaDevices(fp.drives, setup());
+    ServiceMci mci(setup());
+    Platform p = fp.platform(*media, mci);
+    frmcd w(p);
+    w.start();
+    QTest::mouseClick(w.cdload, Qt::LeftButton);
+    QCOMPARE(fp.messages.texts(), QStringList{"设备未准备好。"});
+    QVERIFY(w.cdload->isEnabled());
+  }
+
+  // Set going near the end of track 1 it reaches track 2 by itself; moved while playing or paused it plays on.
+  void playsOnAcrossTracks() {
+    const auto c = opened();
+    QVERIFY(c);
+    QCOMPARE(c->send("play cd from 1:00:02:00").error, 0);
+    static const QRegularExpression tmsf("^\\d\\d:\\d\\d:\\d\\d:\\d\\d$");
+    QString last = "01:00:02:00";
+    for (QDeadlineTimer deadline(15000); !last.startsWith("02:") && !deadline.hasExpired(); QThread::msleep(100)) {
+      const QString now = c->send("status cd position").text;
+      QVERIFY2(tmsf.match(now).hasMatch() && now >= last, qPrintable(now + " after " + last));
+      last = now;
+    }
+    QVERIFY2(last.startsWith("02:"), qPrintable(last));
+    QCOMPARE(c->send("status cd current track").text, QStringLiteral("2"));
+    for (const char* first : {"status cd mode", "pause cd"}) {
+      QCOMPARE(c->send(first).error, 0);
+      QCOMPARE(c->send("play cd from 3:00:01:00").error, 0);
+      QCOMPARE(c->send("status cd mode").text, QStringLiteral("playing"));
+      QTRY_VERIFY_WITH_TIMEOUT(c->send("status cd position").text > QStringLiteral("03:00:01:10"), 10000);
+    }
+  }
+
+  // Two connections, one drive; closing an alias never stops the disc.
+  void clientsShareOneDrive() {
+    const auto a = opened();
+    CdServiceClient b(setup(), Start::Never);
+    QVERIFY(a && b.send("open cdaudio alias other").error == 0);
+    QCOMPARE(a->send("seek cd to 3").error, 0);
+    QCOMPARE(b.send("status other current track").text, QStringLiteral("3"));
+    QCOMPARE(a->send("play cd").error, 0);
+    QCOMPARE(a->send("close all").error, 0);
+    QCOMPARE(b.send("status other mode").text, QStringLiteral("playing"));
+    QCOMPARE(b.send("stop other").error, 0);
+    QCOMPARE(a->send(kOpen).error, 0);
+    QCOMPARE(a->send("status cd mode").text, QStringLiteral("stopped"));
+  }
+
+  void refuses_data() {
+    QTest::addColumn<bool>("stranger");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("reply");  // all that comes back before the service closes
+    QTest::newRow("two requests in one write") << false << QByteArray("status x mode\nstatus x mode\n")
+                                               << QByteArray("263 device not open\n263 device not open\n");
+    QTest::newRow("another user") << true << QByteArray("status x mode\n") << QByteArray();
+    QTest::newRow("overlong, no end") << false << QByteArray(600, 'a') << QByteArray("268 request too long\n");
+    QTest::newRow("overlong line") << false << QByteArray(10000, 'a') + '\n' << QByteArray("268 request too long\n");
+  }
+
+  void refuses() {
+    QFETCH(bool, stranger);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, reply);
+    const auto c = opened();
+    QVERIFY(c);
+    if (!stranger) {
+      QCOMPARE(rawExchange(payload), reply);
+    } else {
+      if (::geteuid() != 0) QSKIP("only root can send as another user (the test command runs as root)");
+      // Only the peer check stands in the stranger's way: folder and socket are opened up.
+      QVERIFY(::chmod(QFile::encodeName(cdaudio::folder()).constData(), 0711) == 0);
+      QVERIFY(::chmod(QFile::encodeName(cdaudio::socketPath()).constData(), 0777) == 0);
+      const pid_t child = ::fork();
+      if (child == 0) ::_exit(::setgid(65534) || ::setuid(65534) ? 2 : rawExchange(payload) == reply ? 0 : 1);
+      int status = -1;
+      ::waitpid(child, &status, 0);
+      QCOMPARE(status, 0);
+    }
+    QCOMPARE(c->send("status cd mode").text, QStringLiteral("stopped"));  // still serving its own
+  }
+
+  // Stopped with nobody connected it ends; playing, or with a client, it stays.
+  void endsWhenIdle_data() {
+    QTest::addColumn<bool>("play");
+    QTest::addColumn<bool>("stayConnected");
+    QTest::addColumn<bool>("alive");  // after two and a half idle periods
+    QTest::newRow("stopped, nobody connected") << false << false << false;
+    QTest::newRow("stopped, a client connected") << false << true << true;
+    QTest::newRow("playing, nobody connected") << true << false << true;
+  }
+
+  void endsWhenIdle() {
+    QFETCH(bool, play);
+    QFETCH(bool, stayConnected);
+    QFETCH(bool, alive);
+    QProcess service;
+    service.start(program_, {"--idle-exit-ms", "1000"});
+    std::unique_ptr<CdServiceClient> c;
+    for (QDeadlineTimer d(5000); !c && !d.hasExpired(); QThread::msleep(20)) c = opened(Start::Never);
+    QVERIFY(c && servicePid() == pid_t(service.processId()));
+    if (play) QCOMPARE(c->send("play cd from 3").error, 0);  // 4 s to the end of the disc
+    if (!stayConnected) c.reset();
+    QCOMPARE(service.waitForFinished(2500), !alive);
+    if (play) QVERIFY(service.waitForFinished(15000));  // once the disc has ended, it is idle
+    if (service.state() == QProcess::NotRunning)
+      QVERIFY(service.exitCode() == 0 && !QFileInfo::exists(cdaudio::socketPath()));
+  }
+
+  // A dead or hung service costs one short wait at most, on any client; the next open starts a fresh one.
+  void deadServiceNeverHangs_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("maxMs");  // for the first call after it
+    QTest::newRow("killed") << SIGKILL << 300;
+    QTest::newRow("hung") << SIGSTOP << cdaudio::kCallTimeoutMs + 500;
+  }
+
+  void deadServiceNeverHangs() {
+    QFETCH(int, signal);
+    QFETCH(int, maxMs);
+    const CdServiceSetup s = setup();
+    CdServiceClient first(s, Start::OnOpen), second(s, Start::Never);
+    QVERIFY(first.send(kOpen).error == 0 && second.send("open cdaudio alias other").error == 0);
+    const pid_t pid = servicePid();
+    ::kill(pid, signal);
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(first.send("status cd mode").error != 0 && t.elapsed() <= maxMs);
+    t.restart();
+    QVERIFY(second.send("status other mode").error != 0 && t.elapsed() <= 300);
+    if (signal == SIGSTOP) {
+      ::kill(pid, SIGKILL);
+      QThread::msleep(CdServiceClient::kUnreachableMs);
+    }
+    QCOMPARE(first.send(kOpen).error, 0);
+    QVERIFY(servicePid() != pid);
+  }
+
+  // In the window: the third row sounds the third track and the time runs; a
+  // service killed mid-play takes the quiet way out.
+  void windowPlaysTheRightTrack() {
+    FakePlatform fp;
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    fp.drives.add('d', QString());
+    fp.drives.drives.last().source = disc_;
+    const CdServiceSetup s{program_, [&fp] { return firstCdSource(fp.drives); }};
+    const auto media = makeSystemMediaDevices(fp.drives, s);
+    ServiceMci mci(s);
+    Platform p = fp.platform(*media, mci);
+    frmcd w(p);
+    w.start();
+    QTest::mouseClick(w.cdload, Qt::LeftButton);
+    QCOMPARE(w.lsttrack->count(), 3);
+    clickRow(w.lsttrack, 2, true);
+    const int hz = lib("e2e_sink_freq 2.5").toInt();
+    QVERIFY2(std::abs(hz - 800) < 40, qPrintable(QString::number(hz)));
+    QTRY_COMPARE_WITH_TIMEOUT(w.lbltime->text(), QStringLiteral("00:02"), 5000);
+    ::kill(servicePid(), SIGKILL);
+    QTRY_COMPARE_WITH_TIMEOUT(w.lsttrack->count(), 0, 3000);
+    QVERIFY(!w.mcicdplayer->isOpen() && fp.messages.shown.isEmpty());
+  }
+};
+
+QTEST_MAIN(TestCdAudio)
+#include "test_cdaudio.moc"
