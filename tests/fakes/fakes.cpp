@@ -16,6 +16,11 @@ void FakeSettings::write(const QString&, const QString& section, const QString& 
 
 QString FakeSettings::value(const QString& section, const QString& key) const { return values.value(id(section, key)); }
 
+void FakeMessages::show(const QString& text, const QString& title, Icon icon) {
+  shown << text;
+  boxes << (icon == Icon::Stop ? QStringLiteral("[stop] ") : QString()) + title + QStringLiteral(": ") + text;
+}
+
 QPixmap FakePictures::add(const QString& path, const QSize& size, const QColor& colour) {
   QPixmap p(size);
   p.fill(colour);

@@ -55,7 +55,8 @@ class FakeAutoPlay : public AutoPlayRegistry {
 class FakeMessages : public MessageBoxes {
  public:
   QStringList shown;  // the texts, in order
-  void show(const QString& text, const QString&, Icon) override { shown << text; }
+  QStringList boxes;  // the same as "title: text", "[stop] " before it for the stop icon
+  void show(const QString& text, const QString& title, Icon icon) override;
   QStringList texts() const { return shown; }
 };
 

@@ -168,7 +168,7 @@ class TestFileMode : public QObject {
     Q_EMIT m.Drive1->activated(i);
     QCOMPARE(m.Drive1->drive(), QStringLiteral("c:"));
     QCOMPARE(m.Dir1->path(), QStringLiteral("/"));
-    QCOMPARE(r.fp.messages.texts(), QStringList{"驱动器错误！"});
+    QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 驱动器错误！"});
   }
 
   // Root, optical drives, then removable media.
