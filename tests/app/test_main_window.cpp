@@ -155,6 +155,7 @@ void TestMainWindow::reloadKeepsPlaybackMembers() {
   w.multidir = QStringLiteral("/music");
   w.cmd_scr->show();
   w.HScroll1->show();
+  w.setWindowTitle(QStringLiteral("Savrel超级播放器-播放多媒体文件"));
   f.fp.settings.writes.clear();
 
   w.reload();
@@ -166,6 +167,7 @@ void TestMainWindow::reloadKeepsPlaybackMembers() {
   QCOMPARE(w.curfile, qint16(2));
   QCOMPARE(w.multidir, QStringLiteral("/music"));
   QCOMPARE(f.hidden(), (QStringList{"HScroll1", "cmd_scr"}));
+  QCOMPARE(w.windowTitle(), QStringLiteral("Savrel超级播放器"));  // the start-up caption again
   QCOMPARE(f.fp.mixers.state.opens, 2);  // a new volume object
   QVERIFY(w.isVisible());
 }
