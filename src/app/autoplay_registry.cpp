@@ -24,7 +24,12 @@ QString DesktopAutoPlayRegistry::desktopFilePath() const {
 QString DesktopAutoPlayRegistry::mimeAppsPath() const { return configHome_ + QStringLiteral("/mimeapps.list"); }
 
 QString DesktopAutoPlayRegistry::execValue(const QString& command) {
-  static const QString reserved = QStringLiteral(" \t\"'\\><~|&;$*?#()`");
+  // Line breaks and tabs have escapes in the file's string syntax; no other
+  // control character may appear in a desktop file at all.
+  static const QString escapable = QStringLiteral("\n\t\r");
+  for (QChar c : command)
+    if ((c.unicode() < 0x20 || c.unicode() == 0x7f) && !escapable.contains(c)) return QString();
+  static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
   bool quote = false;
   for (QChar c : command) quote = quote || reserved.contains(c);
   QString v;
@@ -39,17 +44,21 @@ QString DesktopAutoPlayRegistry::execValue(const QString& command) {
       v += c;
     }
   }
-  // The desktop file's own string syntax escapes backslashes once more.
+  // The desktop file's own string syntax escapes backslashes once more, and
+  // writes line breaks and tabs as escapes.
   if (quote) v = QLatin1Char('"') + v + QLatin1Char('"');
   v.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
-  return v;
+  v.replace(QLatin1Char('\n'), QStringLiteral("\\n")).replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+  return v.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
 }
 
 void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
+  const QString exec = execValue(command);
+  if (exec.isEmpty()) return;  // a path no desktop file can hold: register nothing
   IniLines desktop;
   desktop.lines = QStringList{
       QStringLiteral("[Desktop Entry]"),       QStringLiteral("Type=Application"),
-      QStringLiteral("Name=Savrel超级播放器"), QStringLiteral("Exec=") + execValue(command),
+      QStringLiteral("Name=Savrel超级播放器"), QStringLiteral("Exec=") + exec,
       QStringLiteral("Icon=mirova"),           QStringLiteral("MimeType=x-content/audio-cdda;"),
       QStringLiteral("NoDisplay=true"),        QStringLiteral("Terminal=false"),
   };

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,6 +45,7 @@ class TestPlatform : public QObject {
   void settingsValueCannotInjectKeys();
   void settingsDamagedFile_data();
   void settingsDamagedFile();
+  void autoPlayFiles_data();
   void autoPlayFiles();
   void dialogContract();
 };
@@ -80,18 +82,45 @@ void TestPlatform::settingsDamagedFile() {
   if (unreadable) QCOMPARE(readAll(path), QString::fromUtf8(content));  // never replaced
 }
 
+void TestPlatform::autoPlayFiles_data() {
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<QString>("exec");  // the Exec= line as written; empty: nothing registered
+  QTest::newRow("blank and percent") << "/my apps/100%/mirova"
+                                     << R"(Exec="/my apps/100%%/mirova")";
+  QTest::newRow("newline") << "/opt/a\nb/mirova"
+                           << R"(Exec="/opt/a\nb/mirova")";
+  QTest::newRow("tab and return") << "/opt/a\tb\rc/mirova"
+                                  << R"(Exec="/opt/a\tb\rc/mirova")";
+  QTest::newRow("backslash") << "/opt/a\\b/mirova"
+                             << R"(Exec="/opt/a\\\\b/mirova")";
+  QTest::newRow("escape character") << "/opt/a\x1b[2J/mirova" << QString();
+}
+
 void TestPlatform::autoPlayFiles() {
+  QFETCH(QString, command);
+  QFETCH(QString, exec);
   QTemporaryDir data, config;
   const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
-  writeAll(mimeapps,
-           "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
-           "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n");
+  const QByteArray users =
+      "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
+      "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n";
+  writeAll(mimeapps, users);
   DesktopAutoPlayRegistry reg(data.path(), config.path());
-  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(QStringLiteral("/my apps/100%/mirova"));
+  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(command);
 
-  const QString desktop = readAll(data.path() + QStringLiteral("/applications/mirova.desktop"));
-  QVERIFY(desktop.contains(QStringLiteral("\nExec=\"/my apps/100%%/mirova\"\n")));
-  QVERIFY(desktop.contains(QStringLiteral("\nMimeType=x-content/audio-cdda;\n")));
+  const QString desktopFile = data.path() + QStringLiteral("/applications/mirova.desktop");
+  if (exec.isEmpty()) {  // refused: no desktop file, the user's associations untouched
+    QVERIFY(!QFile::exists(desktopFile));
+    QCOMPARE(readAll(mimeapps), QString::fromUtf8(users));
+    return;
+  }
+  const QStringList lines = readAll(desktopFile).split(QLatin1Char('\n'));
+  QCOMPARE(lines.filter(QStringLiteral("Exec=")), QStringList{exec});
+  QVERIFY(lines.contains(QStringLiteral("MimeType=x-content/audio-cdda;")));
+  QProcess validate;  // the desktop's own checker reads the file as the desktop will
+  validate.start(QStringLiteral("desktop-file-validate"), {desktopFile});
+  QVERIFY(validate.waitForFinished());
+  QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
   QCOMPARE(readAll(mimeapps),
            QStringLiteral("# user's own\n[Default Applications]\ntext/html=firefox.desktop\n"
                           "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
