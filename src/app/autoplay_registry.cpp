@@ -56,11 +56,10 @@ void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
   const QString exec = execValue(command);
   if (exec.isEmpty()) return;  // a path no desktop file can hold: register nothing
   IniLines desktop;
-  desktop.lines = QStringList{
-      QStringLiteral("[Desktop Entry]"),       QStringLiteral("Type=Application"),
-      QStringLiteral("Name=Savrel超级播放器"), QStringLiteral("Exec=") + exec,
-      QStringLiteral("Icon=mirova"),           QStringLiteral("MimeType=x-content/audio-cdda;"),
-      QStringLiteral("NoDisplay=true"),        QStringLiteral("Terminal=false"),
+  desktop.lines = {
+      "[Desktop Entry]",       "Type=Application", "Name=Savrel超级播放器",
+      "Exec=" + exec.toUtf8(), "Icon=mirova",      "MimeType=x-content/audio-cdda;",
+      "NoDisplay=true",        "Terminal=false",
   };
   if (!desktop.save(desktopFilePath())) return;
 
@@ -72,5 +71,5 @@ void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
   added.removeAll(kDesktopName);
   added.prepend(kDesktopName);
   mime.setValue(QStringLiteral("Added Associations"), kCdType, added.join(QLatin1Char(';')) + QLatin1Char(';'));
-  mime.save(mimeAppsPath());
+  mime.save(mimeAppsPath());  // refused for a file read as damaged: it holds the desktop's other associations
 }

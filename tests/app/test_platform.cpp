@@ -20,6 +20,10 @@ QString readAll(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
+QByteArray readBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 void writeAll(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile f(path);
@@ -43,8 +47,10 @@ class TestPlatform : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void settingsValueCannotInjectKeys();
-  void settingsDamagedFile_data();
-  void settingsDamagedFile();
+  void settingsFileKept_data();
+  void settingsFileKept();
+  void autoPlayMimeApps_data();
+  void autoPlayMimeApps();
   void autoPlayFiles_data();
   void autoPlayFiles();
   void dialogContract();
@@ -57,29 +63,73 @@ void TestPlatform::settingsValueCannotInjectKeys() {
   QCOMPARE(store.read(kApp, kKj, QStringLiteral("list"), QStringLiteral("1")), QStringLiteral("1"));
 }
 
-void TestPlatform::settingsDamagedFile_data() {
+void TestPlatform::settingsFileKept_data() {
   QTest::addColumn<QByteArray>("content");
   QTest::addColumn<bool>("unreadable");
-  QTest::newRow("binary") << QByteArray("\x00\x01[kj]\ncd=0\xff", 12) << false;
-  QTest::newRow("broken header") << QByteArray("[kj\ncd=0\n") << false;
-  QTest::newRow("huge") << QByteArray(2 << 20, 'x') << false;
-  QTest::newRow("write-only") << QByteArray("[kj]\ncd=0\n") << true;
+  QTest::addColumn<QByteArray>("after");  // the file once kj/cd=0 is written
+  QTest::addColumn<QByteArray>("aside");  // what mirova.ini.damaged holds, null for no such file
+  const QByteArray binary("\x00\x01[kj]\ncd=0\xff", 12), huge(2 << 20, 'x'), fresh("[kj]\ncd=0\n");
+  QTest::newRow("binary") << binary << false << fresh << binary;
+  QTest::newRow("huge") << huge << false << fresh << huge;
+  QTest::newRow("broken header") << QByteArray("[kj\ncd=0\n") << false << QByteArray("[kj\ncd=0\n\n[kj]\ncd=0\n")
+                                 << QByteArray();
+  QTest::newRow("write-only") << fresh << true << fresh << QByteArray();
+  QTest::newRow("not UTF-8") << QByteArray("[size]\nbg=/home/caf\xe9.bmp\n[kj]\ncd=1\n") << false
+                             << QByteArray("[size]\nbg=/home/caf\xe9.bmp\n[kj]\ncd=0\n") << QByteArray();
+  QTest::newRow("CRLF") << QByteArray("[kj]\r\ncd=1\r\nlist=0\r\n") << false << QByteArray("[kj]\r\ncd=0\r\nlist=0\r\n")
+                        << QByteArray();
+  QTest::newRow("blank lines at the end")
+      << QByteArray("[kj]\ncd=1\n\n\n") << false << QByteArray("[kj]\ncd=0\n\n\n") << QByteArray();
 }
 
-void TestPlatform::settingsDamagedFile() {
+// Lines the program does not change come back byte for byte; a file read as
+// damaged is kept beside the new one, an unreadable one is not written at all.
+void TestPlatform::settingsFileKept() {
   QFETCH(QByteArray, content);
   QFETCH(bool, unreadable);
+  QFETCH(QByteArray, after);
+  QFETCH(QByteArray, aside);
   QTemporaryDir dir;
   const QString path = dir.path() + QStringLiteral("/mirova/mirova.ini");
   writeAll(path, content);
   if (unreadable) QFile::setPermissions(path, QFileDevice::WriteOwner);
-  const auto restore = dropDacOverride();
-  IniSettingsStore store(dir.path());
-  QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QStringLiteral("1"));
-  store.write(kApp, kKj, QStringLiteral("cd"), QStringLiteral("0"));
-  QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QString(unreadable ? "1" : "0"));
+  {
+    const auto restore = dropDacOverride();
+    IniSettingsStore store(dir.path());
+    QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QStringLiteral("1"));
+    store.write(kApp, kKj, QStringLiteral("cd"), QStringLiteral("0"));
+    QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QString(unreadable ? "1" : "0"));
+  }
   QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  if (unreadable) QCOMPARE(readAll(path), QString::fromUtf8(content));  // never replaced
+  QCOMPARE(readBytes(path), after);
+  QCOMPARE(readBytes(path + QStringLiteral(".damaged")), aside);
+}
+
+// Every other association of the desktop lives in this file: one that cannot
+// be read whole is never replaced.
+void TestPlatform::autoPlayMimeApps_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QByteArray>("after");  // null: unchanged
+  QByteArray many("[Added Associations]\n");
+  for (int i = 0; many.size() <= 1 << 20; ++i) many += "image/x-" + QByteArray::number(i) + "=viewer.desktop;\n";
+  QTest::newRow("not UTF-8") << QByteArray("[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n")
+                             << QByteArray(
+                                    "[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n"
+                                    "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
+                                    "x-content/audio-cdda=mirova.desktop;\n");
+  QTest::newRow("binary") << QByteArray("[Added Associations]\n\x00\x01", 23) << QByteArray();
+  QTest::newRow("over a megabyte") << many << QByteArray();
+}
+
+void TestPlatform::autoPlayMimeApps() {
+  QFETCH(QByteArray, content);
+  QFETCH(QByteArray, after);
+  QTemporaryDir data, config;
+  const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
+  writeAll(mimeapps, content);
+  DesktopAutoPlayRegistry(data.path(), config.path()).registerAudioCdCommand(QStringLiteral("/opt/mirova/mirova"));
+  QCOMPARE(readBytes(mimeapps), after.isNull() ? content : after);
+  QCOMPARE(QDir(config.path()).entryList(QDir::Files), QStringList{"mimeapps.list"});
 }
 
 void TestPlatform::autoPlayFiles_data() {
