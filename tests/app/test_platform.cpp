@@ -1,16 +1,23 @@
 // The platform pieces on the real files they write, and the file dialog contract.
 #include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/autoplay_registry.h"
+#include "app/instance_lock.h"
 #include "app/settings_store.h"
 #include "core/basic.h"
 #include "fakes/fakes.h"
@@ -53,6 +60,8 @@ class TestPlatform : public QObject {
   void autoPlayMimeApps();
   void autoPlayFiles_data();
   void autoPlayFiles();
+  void instanceLock_data();
+  void instanceLock();
   void dialogContract();
 };
 
@@ -175,6 +184,89 @@ void TestPlatform::autoPlayFiles() {
            QStringLiteral("# user's own\n[Default Applications]\ntext/html=firefox.desktop\n"
                           "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
                           "x-content/audio-cdda=mirova.desktop;other.desktop;\nimage/png=viewer.desktop;\n"));
+}
+
+void TestPlatform::instanceLock_data() {
+  QTest::addColumn<int>("runtime");          // 0 a folder of ours, 1 read-only, 2 not set
+  QTest::addColumn<bool>("linkedFallback");  // /tmp/mirova-<uid> is a link someone planted
+  QTest::addColumn<bool>("full");            // nothing can be written anywhere
+  QTest::addColumn<QByteArray>("leftover");  // a lock file there before the start: "dead" for a dead copy's
+  QTest::addColumn<QString>("lockAt");       // where the lock lands; empty: nowhere, and a second copy starts too
+  const QString tmpFallback = QStringLiteral("tmp/mirova-%1/mirova/mirova.lock").arg(getuid());
+  QTest::newRow("runtime folder") << 0 << false << false << QByteArray() << "run/mirova/mirova.lock";
+  QTest::newRow("read-only runtime folder") << 1 << false << false << QByteArray() << tmpFallback;
+  QTest::newRow("no runtime folder, /tmp one not ours")
+      << 2 << true << false << QByteArray() << "config/mirova/mirova.lock";
+  QTest::newRow("disk full") << 0 << false << true << QByteArray() << QString();
+  QTest::newRow("empty lock left behind") << 0 << false << false << QByteArray("") << "run/mirova/mirova.lock";
+  QTest::newRow("lock of a dead copy") << 0 << false << false << QByteArray("dead") << "run/mirova/mirova.lock";
+}
+
+// Only a copy that is alive keeps another from starting; any other trouble
+// with the lock lets the player start, with the lock wherever it can go.
+void TestPlatform::instanceLock() {
+  QFETCH(int, runtime);
+  QFETCH(bool, linkedFallback);
+  QFETCH(bool, full);
+  QFETCH(QByteArray, leftover);
+  QFETCH(QString, lockAt);
+  QTemporaryDir dir;
+  const QString d = dir.path() + QLatin1Char('/');
+  for (const char* sub : {"run", "tmp", "config", "elsewhere"}) QVERIFY(QDir(d).mkdir(QLatin1String(sub)));
+  QVERIFY(::chmod(QFile::encodeName(d + "run").constData(), runtime == 1 ? 0500 : 0700) == 0);
+  if (linkedFallback) QVERIFY(QFile::link(d + "elsewhere", d + QStringLiteral("tmp/mirova-%1").arg(getuid())));
+  if (!leftover.isNull()) {
+    QVERIFY(QDir(d).mkpath("run/mirova"));
+    if (leftover == "dead") {  // a real lock, its process id then one that has ended
+      QLockFile real(d + "run/mirova/mirova.lock");
+      QVERIFY(real.tryLock(0));
+      QFile f(d + "run/mirova/mirova.lock");
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      leftover = f.readAll();
+      real.unlock();
+      QProcess gone;
+      gone.start(QStringLiteral("true"));
+      QVERIFY(gone.waitForStarted());
+      leftover.replace(0, leftover.indexOf('\n'), QByteArray::number(gone.processId()));
+      QVERIFY(gone.waitForFinished());
+    }
+    writeAll(d + "run/mirova/mirova.lock", leftover);
+  }
+  const QByteArray saved[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("TMPDIR"), qgetenv("XDG_CONFIG_HOME")};
+  const auto restoreEnv = qScopeGuard([&saved] {
+    qputenv("XDG_RUNTIME_DIR", saved[0]);
+    qputenv("TMPDIR", saved[1]);
+    qputenv("XDG_CONFIG_HOME", saved[2]);
+  });
+  if (runtime == 2)
+    qunsetenv("XDG_RUNTIME_DIR");
+  else
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(d + "run"));
+  qputenv("TMPDIR", QFile::encodeName(d + "tmp"));
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(d + "config"));
+
+  const auto restoreCaps = dropDacOverride();
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit noWrites{0, limit.rlim_max};
+  if (full) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+    setrlimit(RLIMIT_FSIZE, &noWrites);
+  }
+  const auto unlimit = qScopeGuard([&limit] { setrlimit(RLIMIT_FSIZE, &limit); });
+  FileInstanceLock first(FileInstanceLock::defaultFolders()), second(FileInstanceLock::defaultFolders());
+  QVERIFY(first.acquire());
+  QCOMPARE(second.acquire(), lockAt.isEmpty());
+  QVERIFY(first.acquire());  // asked again at every reload
+  QStringList locks;
+  QDirIterator it(d, {"*.lock"}, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) locks << it.next().mid(d.size());
+  QCOMPARE(locks, lockAt.isEmpty() ? QStringList() : QStringList{lockAt});
+  if (lockAt.startsWith("tmp/")) {  // a fallback folder is ours alone
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(d + QStringLiteral("tmp/mirova-%1").arg(getuid())).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 0777, 0700u);
+  }
 }
 
 void TestPlatform::dialogContract() {
