@@ -213,6 +213,10 @@ void GstMediaDevice::open(const QString& fileName) {
   const QFileInfo info(fileName);
   if (fileName.isEmpty() || !info.exists() || info.isDir())
     throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
+  // A pipe, socket or device node may block the pipeline's state change
+  // (on this thread) for good, waiting for a writer that never comes.
+  if (!info.isFile())
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": not a regular file").arg(fileName));
   if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
 
   GError* uriError = nullptr;

@@ -20,7 +20,8 @@ typedef struct _GstMessage GstMessage;
 //
 // open() is synchronous: it returns once the first frame is ready (or raises
 // basic::Error: kFileNotFound for a missing file, kCannotPlay for a damaged
-// or unplayable one). The other calls return when the pipeline has settled,
+// or unplayable one, and at once for a pipe or anything else that is not a
+// regular file). The other calls return when the pipeline has settled,
 // so a position read right after seek() is the target. Bus messages are
 // handled on the GUI thread through the GLib main loop Qt runs; finished()
 // and errorOccurred() are delivered queued, so a slot may destroy the device.
