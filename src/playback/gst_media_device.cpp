@@ -23,6 +23,7 @@ constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
 constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
 constexpr const char* kFrameMessage = "mirova-frame";
+constexpr const char* kSeekMark = "mirova-seek";
 constexpr int kWatchdogMs = 500;
 
 // The General MIDI soundfonts Debian ships, the small one first.
@@ -209,6 +210,8 @@ void GstMediaDevice::open(const QString& fileName) {
   videoFps_ = 0;
   lengthDirty_ = lengthExact_ = atEnd_ = failed_ = false;
   restarts_ = 0;
+  seekSeqnum_ = GST_SEQNUM_INVALID;
+  seekMarks_ = 0;
 
   const QFileInfo info(fileName);
   if (fileName.isEmpty() || !info.exists() || info.isDir())
@@ -413,8 +416,16 @@ void GstMediaDevice::seek(qint64 ms) {
 }
 
 void GstMediaDevice::seekPipeline(qint64 ms) {
-  gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                          gint64(ms + originMs_) * gint64(GST_MSECOND));
+  GstEvent* seek =
+      gst_event_new_seek(1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                         GST_SEEK_TYPE_SET, gint64(ms + originMs_) * gint64(GST_MSECOND), GST_SEEK_TYPE_NONE, 0);
+  // The segment the seek starts carries its number up to its end of stream,
+  // in most elements; for the others, a mark on the bus tells the messages
+  // posted before the seek from those after it.
+  seekSeqnum_ = gst_event_get_seqnum(seek);
+  ++seekMarks_;
+  gst_bus_post(bus_, gst_message_new_application(GST_OBJECT(pipeline_), gst_structure_new_empty(kSeekMark)));
+  gst_element_send_event(pipeline_, seek);
   waitSettled();
 }
 
@@ -462,6 +473,8 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       // Sinks post EOS only while playing; one left over from before a pause
       // is posted again when playing resumes.
       if (mode_ != Playing || failed_) break;
+      // Posted before the last flushing seek, for the stretch that seek left.
+      if (seekMarks_ > 0 && gst_message_get_seqnum(message) != seekSeqnum_) break;
       positionMs();
       if (lengthMs_ < 0) lengthMs_ = lastPositionMs_;
       atEnd_ = true;
@@ -479,6 +492,7 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       lengthDirty_ = !lengthExact_;  // MP3 lengths are estimates until the stream has been parsed
       break;
     case GST_MESSAGE_APPLICATION:
+      if (gst_message_has_name(message, kSeekMark)) --seekMarks_;
       if (gst_message_has_name(message, kFrameMessage)) {
         frames_->repaintPending = false;
         if (window_) window_->update();

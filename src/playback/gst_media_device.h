@@ -88,6 +88,8 @@ class GstMediaDevice final : public MediaDevice {
   qint64 watchedPositionMs_ = -1;
   int stalledTicks_ = 0;
   int restarts_ = 0;
+  unsigned seekSeqnum_ = 0;  // of the last flushing seek
+  int seekMarks_ = 0;        // seeks whose mark the bus has not handed over yet
   std::unique_ptr<FrameSlot> frames_;
   std::unique_ptr<QWidget> window_;
   std::string soundFont_;

@@ -153,7 +153,31 @@ class TestGstMediaDevice : public QObject {
     } catch (const basic::Error& e) {
       QVERIFY2(e.number() == number && e.description().contains(file), qPrintable(e.description()));
     }
-    QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+    if (file == "pipe.wav") QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+  }
+
+  // Back, Step or the slider just as the stream ends: the end of stream
+  // posted before the seek belongs to the old segment and must not end the
+  // file at its new place.
+  void endBeforeSeekIgnored_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("wav") << "tone.wav";
+    QTest::newRow("midi, whose end does not carry the seek's number") << "notes.mid";
+  }
+  void endBeforeSeekIgnored() {
+    QFETCH(QString, file);
+    GstMediaDevice dev;
+    dev.open(path(file));
+    QSignalSpy finished(&dev, &MediaDevice::finished);
+    dev.seek(dev.lengthMs() - 200);
+    dev.play();
+    QThread::msleep(3000);  // no events run: the end waits on the bus
+    dev.seek(500);
+    QTest::qWait(1000);
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(dev.mode(), int(MediaDevice::Playing));
+    QVERIFY2(dev.positionMs() > 500 && dev.positionMs() < 2500, qPrintable(QString::number(dev.positionMs())));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);  // its own end still comes
   }
 
   // A sound server that stops taking sound must not hang the player: the device
