@@ -363,7 +363,9 @@ void GstMediaDevice::checkProgress() {
     watchdog_.stop();
     return;
   }
-  const qint64 at = positionMs();
+  // The stream's own position: the one reported stands still short of the
+  // length while a stream plays on past the length it announced.
+  const qint64 at = streamPositionMs();
   stalledTicks_ = at == watchedPositionMs_ ? stalledTicks_ + 1 : 0;
   watchedPositionMs_ = at;
   if (stalledTicks_ * kWatchdogMs < kStallMs) return;
@@ -440,13 +442,18 @@ qint64 GstMediaDevice::lengthMs() {
   return std::max<qint64>(lengthMs_, 0);
 }
 
+qint64 GstMediaDevice::streamPositionMs() {
+  gint64 pos = 0;
+  if (pipeline_ && !failed_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos) && pos >= 0)
+    lastPositionMs_ = std::max<qint64>(toMs(pos) - originMs_, 0);
+  return lastPositionMs_;
+}
+
 qint64 GstMediaDevice::positionMs() {
   if (!pipeline_) return 0;
   const qint64 length = lengthMs();
   if (atEnd_) return length;
-  gint64 pos = 0;
-  if (!failed_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos) && pos >= 0)
-    lastPositionMs_ = std::max<qint64>(toMs(pos) - originMs_, 0);
+  streamPositionMs();
   if (lengthMs_ < 0) return lastPositionMs_;
   return std::clamp<qint64>(lastPositionMs_, 0, std::max<qint64>(length - 1, 0));
 }

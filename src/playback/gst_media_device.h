@@ -71,6 +71,7 @@ class GstMediaDevice final : public MediaDevice {
   void teardown();
   void waitSettled();
   void seekPipeline(qint64 ms);
+  qint64 streamPositionMs();  // the pipeline's, unclamped
   void setUpVideo();
   void handleMessage(GstMessage* message);
   void pollBus();

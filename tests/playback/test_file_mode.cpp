@@ -117,6 +117,29 @@ class TestFileMode : public QObject {
       QCOMPARE(r.log, QStringList({"stop", QString("seek %1").arg(expected * 40), "play"}).mid(action != "slider"));
   }
 
+  // Position reaches Length only at the end, in every time format: a list
+  // must not move on while the last fraction of a unit still plays.
+  void endOnlyAtTheEnd_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("length");  // ms
+    QTest::newRow("milliseconds") << int(MediaControl::Milliseconds) << 3000;
+    QTest::newRow("frames of 40 ms") << int(MediaControl::Frames) << 3010;
+    QTest::newRow("minutes, seconds, CD frames") << int(MediaControl::Msf) << 3000;
+    QTest::newRow("hours, minutes, seconds") << int(MediaControl::Hms) << 3999;
+  }
+
+  void endOnlyAtTheEnd() {
+    QFETCH(int, format);
+    QFETCH(int, length);
+    Rig r;
+    r.chooseFile("/m/a.mp3", length);
+    r.mc().setTimeFormat(format);
+    r.dev().setPosition(length - 1);
+    QVERIFY(r.mc().Position() != r.mc().Length());
+    r.dev().advance(1);
+    QCOMPARE(r.mc().Position(), r.mc().Length());
+  }
+
   // One file twice in a list goes on through the window left without OK, and wraps at the end.
   void playlistGoesOnAndWraps() {
     for (const bool frameClose : {false, true}) {

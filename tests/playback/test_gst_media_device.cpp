@@ -39,6 +39,18 @@ QByteArray wrapCdxa(const QByteArray& ps) {
   return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
          le32(sectors.size()) + sectors;
 }
+// The main window on the fakes, with the machine's real media devices.
+struct Window {
+  FakePlatform fp;
+  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices();
+  Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
+             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
+  frmcd w{p};
+  Window() {
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    w.start();
+  }
+};
 }  // namespace
 
 class TestGstMediaDevice : public QObject {
@@ -73,6 +85,13 @@ class TestGstMediaDevice : public QObject {
     ffmpeg({bars, sine}, {"-c:v", "mjpeg", "-c:a", "pcm_s16le"}, "bars.avi");
     ffmpeg({"testsrc=size=352x288:rate=25:duration=3", sine}, {"-target", "pal-vcd", "-f", "vcd"}, "vcd.mpg");
     for (const QString n : {"1", "2", "3"}) ffmpeg({"sine=duration=0.6"}, {"-ac", "2"}, n + ".wav");  // a playlist
+    // Two MP3s joined as audiobooks are: the first one's frame-count header
+    // announces 1 s of the 6 s that play.
+    ffmpeg({"sine=frequency=440:duration=1"}, {"-ac", "2", "-b:a", "128k"}, "part1.mp3");
+    ffmpeg({"sine=frequency=660:duration=5"}, {"-ac", "2", "-b:a", "128k"}, "part2.mp3");
+    QFile part1(path("part1.mp3")), part2(path("part2.mp3"));
+    QVERIFY(part1.open(QIODevice::ReadOnly) && part2.open(QIODevice::ReadOnly));
+    write("joined.mp3", part1.readAll() + part2.readAll());
     write("notes.mid", makeMidi());
     QFile vcd(path("vcd.mpg")), mpg(path("bars.mpg"));
     QVERIFY(vcd.open(QIODevice::ReadOnly) && mpg.open(QIODevice::ReadOnly));
@@ -180,6 +199,41 @@ class TestGstMediaDevice : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);  // its own end still comes
   }
 
+  // Played on past the announced length, a file is neither taken for
+  // stalled nor cut: it ends where its sound ends, alone and in a list.
+  void playsPastAnnouncedLength_data() {
+    QTest::addColumn<bool>("list");
+    QTest::newRow("device") << false;
+    QTest::newRow("playlist") << true;
+  }
+  void playsPastAnnouncedLength() {
+    QFETCH(bool, list);
+    QElapsedTimer playing;
+    if (!list) {
+      GstMediaDevice dev;
+      dev.open(path("joined.mp3"));
+      QVERIFY2(dev.lengthMs() < 1500, qPrintable(QString::number(dev.lengthMs())));
+      QSignalSpy errors(&dev, &MediaDevice::errorOccurred), finished(&dev, &MediaDevice::finished);
+      dev.play();
+      playing.start();
+      QTest::qWait(2500);
+      QCOMPARE(dev.mode(), int(MediaDevice::Playing));
+      QVERIFY(dev.positionMs() < dev.lengthMs());  // the end shows only at the end
+      QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+      QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(0).toString()));
+      QCOMPARE(dev.positionMs(), dev.lengthMs());
+    } else {
+      Window w;
+      w.w.lsttrack->addItems({"joined.mp3", "1.wav"});
+      w.w.multidir = dir_.path();
+      w.w.readmulti();
+      playing.start();
+      QTRY_COMPARE_WITH_TIMEOUT(w.w.curfile, qint16(2), 20000);
+      QVERIFY2(w.fp.messages.shown.isEmpty(), qPrintable(w.fp.messages.texts().join('\n')));
+    }
+    QVERIFY2(playing.elapsed() > 5500, qPrintable(QString::number(playing.elapsed())));  // 6 s of sound
+  }
+
   // A sound server that stops taking sound must not hang the player: the device
   // restarts the stream where it stood and, when that does not help, reports it.
   void stalledSoundIsReported() {
@@ -199,13 +253,9 @@ class TestGstMediaDevice : public QObject {
   // Chosen in the playlist window, the entries play 1, 2, 3, 1 moved on by the status tick alone.
   void playlistPlaysInOrder() {
     QDir::setCurrent(dir_.path());
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    const auto media = makeSystemMediaDevices();
-    Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-               fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
-    frmcd w(p);
-    w.start();
+    Window window;
+    frmcd& w = window.w;
+    FakePlatform& fp = window.fp;
     w.action("menu_multi")->trigger();
     multi* m = nullptr;
     for (QWidget* t : QApplication::topLevelWidgets()) m = m ? m : qobject_cast<multi*>(t);
