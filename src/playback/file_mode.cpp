@@ -174,6 +174,7 @@ void frmcd::wirePlayback() {
   };
   for (const auto& [signal, handler] : events)
     connect(mcicdplayer, signal, this, [this, h = handler] { runReported(*this, h); });
+  connect(mcicdplayer, &MediaControl::PlaybackError, this, &frmcd::mcicdplayer_PlaybackError);
   connect(HScroll1, &RangeScrollBar::Scroll, this, [this] { runReported(*this, &frmcd::HScroll1_Scroll); });
   connect(lsttrack, &QListWidget::itemDoubleClicked, this, [this] { runReported(*this, &frmcd::lsttrack_DblClick); });
 }

@@ -161,6 +161,7 @@ void MediaControl::doOpen() {
     atEnd_ = true;
     updateButtons();
   });
+  connect(device_.get(), &MediaDevice::errorOccurred, this, &MediaControl::PlaybackError);
   timeFormat_ = deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0 ? Msf : Milliseconds;
   track_ = 1;
   pendingFromMs_ = -1;

@@ -77,6 +77,9 @@ class MediaControl : public QWidget {
   void StopClick();
   void EjectClick();
   void StatusUpdate();
+  // The device stopped by itself on an error while playing; the message
+  // names the medium and the cause.
+  void PlaybackError(const QString& message);
 
  private:
   void press(Button b);

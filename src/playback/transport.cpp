@@ -154,6 +154,18 @@ void frmcd::mcicdplayer_StatusUpdate() {
   }
 }
 
+// The medium stopped on an error while it played (a decoder error, the
+// sound server gone, a stream that stopped moving): said once, with no
+// status tick behind the message. A list then goes on with its next entry,
+// as it does when an entry ends; a single file stays stopped.
+void frmcd::mcicdplayer_PlaybackError(const QString& message) {
+  const int interval = mcicdplayer->UpdateInterval();
+  mcicdplayer->setUpdateInterval(0);
+  setIndicator(false);
+  platform().messages.show(QStringLiteral("播放出错，已停止。\n") + message, kTitle);
+  if (listmode) mcicdplayer->setUpdateInterval(interval);
+}
+
 // Seeks while the thumb is dragged; the next status tick leaves the slider alone.
 void frmcd::HScroll1_Scroll() {
   mcicdplayer->setCommand(QStringLiteral("stop"));

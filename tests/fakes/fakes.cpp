@@ -116,6 +116,12 @@ void FakeMediaDevice::advance(qint64 ms) {
   }
 }
 
+void FakeMediaDevice::fail(const QString& message) {
+  mode_ = Stopped;
+  Q_EMIT errorOccurred(message);
+  Q_EMIT finished();
+}
+
 std::unique_ptr<MediaDevice> FakeMedia::create(const QString&) { return std::make_unique<FakeMediaDevice>(script); }
 
 FakeDrives::FakeDrives() { add(QLatin1Char('c'), QStringLiteral("/"), Fixed); }

@@ -140,6 +140,34 @@ class TestFileMode : public QObject {
     QCOMPARE(r.mc().Position(), r.mc().Length());
   }
 
+  // An error while playing is said once; the window stays usable, and a
+  // list goes on with its next entry.
+  void playbackErrorShownOnce_data() {
+    QTest::addColumn<bool>("list");
+    QTest::newRow("single file") << false;
+    QTest::newRow("playlist") << true;
+  }
+
+  void playbackErrorShownOnce() {
+    QFETCH(bool, list);
+    Rig r;
+    if (list)
+      Rig::choose(r.open(), {"a.wav", "b.mp3"}, true);
+    else
+      r.chooseFile(r.at("a.wav"), 3000);
+    r.dev().advance(1000);
+    r.dev().fail("Cannot play \"" + r.at("a.wav") + "\": the decoder gave up");
+    QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 播放出错，已停止。\nCannot play \"" + r.at("a.wav") +
+                                              "\": the decoder gave up"});
+    QCOMPARE(r.w.lblindicator->palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
+    QCOMPARE(r.mc().UpdateInterval(), list ? 1000 : 0);
+    Q_EMIT r.mc().StatusUpdate();
+    QCOMPARE(r.opened().last(), "open " + r.at(list ? "b.mp3" : "a.wav"));
+    QVERIFY(r.w.isEnabled());
+    QCOMPARE(r.mc().button(MediaControl::Play)->isEnabled(), !list);  // a list plays its next entry
+    QCOMPARE(r.fp.messages.boxes.size(), 1);
+  }
+
   // One file twice in a list goes on through the window left without OK, and wraps at the end.
   void playlistGoesOnAndWraps() {
     for (const bool frameClose : {false, true}) {
