@@ -1,8 +1,8 @@
 // The longest stall of the GUI thread while the main window opens a media
 // file through the menu and plays it: a 2 ms timer runs beside the window,
 // and the widest gap between its ticks is the longest time the window could
-// not repaint or take a click. A short file is opened first, so that loading
-// GStreamer's plugins is not counted.
+// not repaint or take a click. A short file of the same kind is opened
+// first, so that loading GStreamer's plugins for it is not counted.
 // Usage: open_stall_bench WARM_UP_FILE FILE [SECONDS]   (run it with the
 // slow-read library of bench/slow_read.cpp preloaded to slow FILE down)
 #include <QAction>

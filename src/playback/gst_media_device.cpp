@@ -10,9 +10,11 @@
 #include <QImage>
 #include <QMetaObject>
 #include <QPainter>
+#include <QThreadPool>
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "core/basic.h"
@@ -24,6 +26,8 @@ constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
 constexpr const char* kFrameMessage = "mirova-frame";
 constexpr const char* kSeekMark = "mirova-seek";
+constexpr const char* kCancelMessage = "mirova-cancel";
+constexpr int kScanTimeoutMs = 120000;  // a whole file read off the GUI thread, even from a slow share
 constexpr int kWatchdogMs = 500;
 
 // The General MIDI soundfonts Debian ships, the small one first.
@@ -42,11 +46,32 @@ QString errorText(GstMessage* message) {
   return text;
 }
 
+}  // namespace
+
+// A length scan on a worker thread. The device that started it may go (or
+// open another file) at any time: it cancels the scan, which then stops
+// once the read under way returns, and reports nothing.
+struct GstMediaDevice::LengthScan {
+  std::mutex mutex;
+  GstBus* bus = nullptr;  // the scan pipeline's, while it runs
+  bool cancelled = false;
+
+  void cancel() {
+    std::lock_guard<std::mutex> lock(mutex);
+    cancelled = true;
+    if (bus) gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty(kCancelMessage)));
+  }
+};
+
+namespace {
+
 // Reads a file through its parser alone, as fast as it goes, and returns
 // where its last buffer ends: the exact length of MP3s without a header that
 // tells it (GStreamer only estimates those, and only once playing). -1 when
-// the scan fails or does not finish by the deadline.
-qint64 scanLengthMs(const QString& path, gint64 deadlineUs) {
+// the scan fails, is cancelled or does not finish by the deadline. The whole
+// file is read: on a slow disk or share that takes seconds, so it never runs
+// on the GUI thread.
+qint64 scanLengthMs(const QString& path, gint64 deadlineUs, GstMediaDevice::LengthScan& state) {
   GstElement* scan = gst_parse_launch("filesrc name=src ! parsebin ! fakesink name=sink sync=false", nullptr);
   if (!scan) return -1;
   GstElement* src = gst_bin_get_by_name(GST_BIN(scan), "src");
@@ -65,17 +90,28 @@ qint64 scanLengthMs(const QString& path, gint64 deadlineUs) {
                      }),
                      &endNs);
   }
+  GstBus* bus = gst_element_get_bus(scan);
+  bool started = false;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!state.cancelled) state.bus = bus;
+    started = !state.cancelled && src && sink;
+  }
   bool finished = false;
-  if (src && sink && gst_element_set_state(scan, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
-    GstBus* bus = gst_element_get_bus(scan);
+  if (started && gst_element_set_state(scan, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
     const gint64 left = deadlineUs - g_get_monotonic_time();
-    GstMessage* msg = left > 0 ? gst_bus_timed_pop_filtered(bus, GstClockTime(left) * GST_USECOND,
-                                                            GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))
+    GstMessage* msg = left > 0 ? gst_bus_timed_pop_filtered(
+                                     bus, GstClockTime(left) * GST_USECOND,
+                                     GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_APPLICATION))
                                : nullptr;
     finished = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
     if (msg) gst_message_unref(msg);
-    gst_object_unref(bus);
   }
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.bus = nullptr;
+  }
+  gst_object_unref(bus);
   gst_element_set_state(scan, GST_STATE_NULL);
   if (src) gst_object_unref(src);
   if (sink) gst_object_unref(sink);
@@ -179,6 +215,8 @@ GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent), frames_(s
 GstMediaDevice::~GstMediaDevice() { teardown(); }
 
 void GstMediaDevice::teardown() {
+  if (scan_) scan_->cancel();
+  scan_.reset();
   busPoll_.stop();
   watchdog_.stop();
   if (busWatch_) {
@@ -293,10 +331,7 @@ void GstMediaDevice::open(const QString& fileName) {
   gint64 origin = 0;
   if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
   setUpVideo();
-  if (lengthMs_ < 0 && !window_) {
-    lengthMs_ = scanLengthMs(info.absoluteFilePath(), deadline);
-    lengthExact_ = lengthMs_ >= 0;
-  }
+  if (lengthMs_ < 0 && !window_) startLengthScan(info.absoluteFilePath());
 
   frames_->repaintPending = false;  // any request was popped above
   const QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread());
@@ -305,6 +340,30 @@ void GstMediaDevice::open(const QString& fileName) {
   else
     busPoll_.start(20);
   mode_ = Stopped;
+}
+
+void GstMediaDevice::startLengthScan(const QString& path) {
+  auto scan = std::make_shared<LengthScan>();
+  scan_ = scan;
+  const gint64 deadline = g_get_monotonic_time() + gint64(kScanTimeoutMs) * 1000;
+  QThreadPool::globalInstance()->start([this, scan, path, deadline] {
+    const qint64 ms = scanLengthMs(path, deadline, *scan);
+    // Under the lock the device cannot go away before the call is queued; a
+    // device destroyed later drops the queued call with its other events.
+    std::lock_guard<std::mutex> lock(scan->mutex);
+    if (scan->cancelled || ms < 0) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, scan, ms] {
+          if (scan != scan_) return;  // a file opened since
+          scan_.reset();
+          lengthMs_ = ms;
+          lengthExact_ = true;
+          lengthDirty_ = false;
+          Q_EMIT lengthChanged();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void GstMediaDevice::setUpVideo() {
@@ -497,6 +556,8 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
     }
     case GST_MESSAGE_DURATION_CHANGED:
       lengthDirty_ = !lengthExact_;  // MP3 lengths are estimates until the stream has been parsed
+      // The first estimate of a length the open could not tell.
+      if (lengthMs_ < 0 && lengthMs() > 0) Q_EMIT lengthChanged();
       break;
     case GST_MESSAGE_APPLICATION:
       if (gst_message_has_name(message, kSeekMark)) --seekMarks_;

@@ -31,6 +31,11 @@ typedef struct _GstMessage GstMessage;
 // reported as an error: the sound server's stream clock can freeze for good
 // after a pause or seek on a busy machine, and the player must not hang.
 //
+// The length of a file whose header does not tell it (an MP3 of variable
+// rate without one) is measured by reading the whole file on a worker
+// thread: until then lengthMs() is 0, or the parser's estimate once
+// playing, and lengthChanged() says when it is known.
+//
 // Positions never pass the length, and only the end of the stream makes them
 // equal to it: a stream that runs on past its announced duration stands at
 // length - 1 until it really ends.
@@ -65,7 +70,8 @@ class GstMediaDevice final : public MediaDevice {
   // The video window, or null for media without video.
   QWidget* videoWindow() const;
 
-  struct FrameSlot;  // the latest decoded picture, shared with the streaming thread
+  struct FrameSlot;   // the latest decoded picture, shared with the streaming thread
+  struct LengthScan;  // a scan of the whole file for its length, on a worker thread
 
  private:
   void teardown();
@@ -73,6 +79,7 @@ class GstMediaDevice final : public MediaDevice {
   void seekPipeline(qint64 ms);
   qint64 streamPositionMs();  // the pipeline's, unclamped
   void setUpVideo();
+  void startLengthScan(const QString& path);
   void handleMessage(GstMessage* message);
   void pollBus();
   void checkProgress();
@@ -92,6 +99,7 @@ class GstMediaDevice final : public MediaDevice {
   unsigned seekSeqnum_ = 0;  // of the last flushing seek
   int seekMarks_ = 0;        // seeks whose mark the bus has not handed over yet
   std::unique_ptr<FrameSlot> frames_;
+  std::shared_ptr<LengthScan> scan_;  // while one runs
   std::unique_ptr<QWidget> window_;
   std::string soundFont_;
   QString fileName_;

@@ -162,6 +162,7 @@ void MediaControl::doOpen() {
     updateButtons();
   });
   connect(device_.get(), &MediaDevice::errorOccurred, this, &MediaControl::PlaybackError);
+  connect(device_.get(), &MediaDevice::lengthChanged, this, &MediaControl::LengthChanged);
   timeFormat_ = deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0 ? Msf : Milliseconds;
   track_ = 1;
   pendingFromMs_ = -1;

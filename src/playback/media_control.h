@@ -80,6 +80,8 @@ class MediaControl : public QWidget {
   // The device stopped by itself on an error while playing; the message
   // names the medium and the cause.
   void PlaybackError(const QString& message);
+  // The medium's length became known, or exact, after the open.
+  void LengthChanged();
 
  private:
   void press(Button b);

@@ -88,7 +88,7 @@ void FakeMediaDevice::open(const QString& fileName) {
 
 void FakeMediaDevice::play() {
   s_.log << QStringLiteral("play");
-  mode_ = pos_ >= len_ ? Stopped : Playing;
+  mode_ = len_ > 0 && pos_ >= len_ ? Stopped : Playing;  // a length of 0: not known yet
 }
 
 void FakeMediaDevice::pause() {
@@ -109,7 +109,7 @@ void FakeMediaDevice::seek(qint64 ms) {
 void FakeMediaDevice::advance(qint64 ms) {
   if (mode_ != Playing) return;
   pos_ += ms;
-  if (pos_ >= len_) {
+  if (len_ > 0 && pos_ >= len_) {
     pos_ = len_;
     mode_ = Stopped;
     Q_EMIT finished();
@@ -120,6 +120,11 @@ void FakeMediaDevice::fail(const QString& message) {
   mode_ = Stopped;
   Q_EMIT errorOccurred(message);
   Q_EMIT finished();
+}
+
+void FakeMediaDevice::learnLength(qint64 ms) {
+  len_ = ms;
+  Q_EMIT lengthChanged();
 }
 
 std::unique_ptr<MediaDevice> FakeMedia::create(const QString&) { return std::make_unique<FakeMediaDevice>(script); }

@@ -147,6 +147,7 @@ class FakeMediaDevice : public MediaDevice {
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
   void fail(const QString& message);  // stops on an error while playing, as a backend does
+  void learnLength(qint64 ms);        // a length measured after the open
 
  private:
   Script& s_;

@@ -140,6 +140,27 @@ class TestFileMode : public QObject {
     QCOMPARE(r.mc().Position(), r.mc().Length());
   }
 
+  // A length the device is still measuring reads 0: no end and no
+  // division by it; the time label shows the length once it is known.
+  void lengthKnownLater() {
+    Rig r;
+    r.fp.media.script.lengths[r.at("a.wav")] = 0;
+    Rig::choose(r.open(), {"a.wav", "b.mp3"}, true);
+    QCOMPARE(r.w.lbltime->text(), QStringLiteral("00:00"));
+    for (int tick = 0; tick < 2; ++tick) {
+      Q_EMIT r.mc().StatusUpdate();
+      r.dev().advance(1000);
+    }
+    QCOMPARE(r.opened(), QStringList{"open " + r.at("a.wav")});
+    QCOMPARE(r.mc().Mode(), int(MediaDevice::Playing));
+    QCOMPARE(r.w.lsttrack->count(), 3);
+    r.dev().learnLength(186000);
+    QCOMPARE(r.w.lbltime->text(), QStringLiteral("03:06"));
+    QCOMPARE(r.mc().TimeFormat(), int(MediaControl::Frames));
+    Q_EMIT r.mc().StatusUpdate();
+    QCOMPARE(r.w.HScroll1->Value(), 1);  // 2 s of 186
+  }
+
   // An error while playing is said once; the window stays usable, and a
   // list goes on with its next entry.
   void playbackErrorShownOnce_data() {
