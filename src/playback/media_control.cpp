@@ -302,6 +302,10 @@ qint32 MediaControl::startpos() const { return device_ ? fromMs(device_->startMs
 void MediaControl::setFrom(qint32 v) {
   from_ = v;
   pendingFromMs_ = toMs(v);
+  // From = Length is the end itself, which a whole number of frames can
+  // fall a few milliseconds short of: the medium would play that stretch.
+  const bool linear = timeFormat_ == Frames || timeFormat_ == Milliseconds;
+  if (device_ && linear && v > 0 && v >= Length()) pendingFromMs_ = device_->lengthMs();
 }
 qint32 MediaControl::Tracks() const { return device_ ? device_->tracks() : 0; }
 qint32 MediaControl::Mode() const { return device_ ? device_->mode() : MediaDevice::NotOpen; }

@@ -244,6 +244,99 @@ class TestGstMediaDevice : public QObject {
     QVERIFY2(playing.elapsed() > 5500, qPrintable(QString::number(playing.elapsed())));  // 6 s of sound
   }
 
+  // The transport buttons and the slider on the real device, through the
+  // window's handlers and the control's own commands.
+  void transport_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("pause and resume hold the position") << "pause"
+                                                        << "tone.wav";
+    QTest::newRow("stop returns to the start") << "stop"
+                                               << "tone.mp3";
+    QTest::newRow("play after the end") << "replay"
+                                        << "1.wav";
+    QTest::newRow("step up to the end, back to the start") << "step"
+                                                           << "bars.mpg";
+    QTest::newRow("slider while stopped") << "slider"
+                                          << "bars.avi";
+    QTest::newRow("prev on entry 1") << "prev"
+                                     << "1.wav";
+  }
+
+  void transport() {
+    QFETCH(QString, action);
+    QFETCH(QString, file);
+    Window window;
+    frmcd& w = window.w;
+    MediaControl* mc = w.mcicdplayer;
+    const auto at = [mc] { return mc->device()->positionMs(); };
+    const auto press = [mc](MediaControl::Button b) {
+      QVERIFY(mc->button(b)->isEnabled());
+      mc->button(b)->click();
+    };
+    const auto playingFrom = [&](qint64 from, qint64 to) {  // plays on from somewhere in [from, to]
+      QCOMPARE(mc->Mode(), int(MediaDevice::Playing));
+      QVERIFY2(at() >= from && at() <= to, qPrintable(QString::number(at())));
+      const qint64 was = at();
+      QTRY_VERIFY_WITH_TIMEOUT(at() > was + 100, 10000);
+    };
+    if (action == "prev") {
+      w.lsttrack->addItems({"1.wav", "2.wav", "3.wav"});
+      w.multidir = dir_.path();
+      w.readmulti();
+    } else {
+      window.fp.filePicker.answers.emplace_back(path(file));
+      w.action("menu_vcd")->trigger();
+    }
+    QCOMPARE(mc->Mode(), int(MediaDevice::Playing));
+    const qint64 length = mc->device()->lengthMs();
+    if (action == "pause") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 800, 10000);
+      press(MediaControl::Pause);
+      QCOMPARE(mc->Mode(), int(MediaDevice::Paused));
+      const qint64 held = at();
+      QTest::qWait(1000);
+      QVERIFY2(std::abs(at() - held) <= 50, qPrintable(QString::number(at() - held)));
+      press(MediaControl::Pause);
+      playingFrom(held - 50, held + 300);
+      QCOMPARE(w.lblindicator->palette().color(QPalette::Window), QColor(0xFF, 0, 0));
+    } else if (action == "stop") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 1000, 10000);
+      press(MediaControl::Stop);
+      QCOMPARE(mc->Mode(), int(MediaDevice::Stopped));
+      QVERIFY2(at() < 50, qPrintable(QString::number(at())));
+      press(MediaControl::Play);
+      playingFrom(0, 500);
+    } else if (action == "replay") {
+      QTRY_COMPARE_WITH_TIMEOUT(mc->Position(), mc->Length(), 10000);
+      QSignalSpy tick(mc, &MediaControl::StatusUpdate);  // which sets From to the start
+      QVERIFY(tick.wait(3000));
+      press(MediaControl::Play);
+      playingFrom(0, 300);
+    } else if (action == "step") {
+      for (int i = 0; i < 3 && mc->Position() != mc->Length(); ++i) press(MediaControl::Step);
+      QCOMPARE(mc->Position(), mc->Length());  // 1000 frames reach past the end: it stands there
+      QCOMPARE(mc->Mode(), int(MediaDevice::Stopped));
+      press(MediaControl::Back);  // 1000 frames back from the end is before the start: frame 1
+      playingFrom(0, 500);
+    } else if (action == "slider") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 300, 10000);
+      press(MediaControl::Stop);
+      w.HScroll1->setSliderDown(true);
+      w.HScroll1->setSliderPosition(50);
+      w.HScroll1->setSliderDown(false);
+      playingFrom(length / 2 - 100, length / 2 + 400);
+    } else if (action == "prev") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 300, 10000);
+      press(MediaControl::Prev);
+      QCOMPARE(w.curfile, qint16(1));  // no wrap at the start: entry 1 again, from its start
+      QCOMPARE(mc->FileName(), QDir(dir_.path()).filePath("1.wav"));
+      QCOMPARE(w.lsttrack->currentRow(), 1);
+      playingFrom(0, 250);
+    }
+    QVERIFY2(window.fp.messages.shown.isEmpty(), qPrintable(window.fp.messages.texts().join('\n')));
+  }
+
   // The length of a file whose header does not tell it is measured while
   // it plays: the open does not wait for that read of the whole file, and
   // the time label shows the length once it is known.
