@@ -15,44 +15,9 @@
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
 #include "playback/multi.h"
+#include "real_media.h"
 
-namespace {
-// A format 0 MIDI file: six quarter notes at 120 beats per minute, 3 s in all.
-QByteArray makeMidi() {
-  QByteArray t("\0\xFF\x51\x03\x07\xA1\x20\0\xC0\0", 10);  // tempo 500000 us per quarter, piano
-  for (const char n : {60, 64, 67, 72, 67, 64}) t += QByteArray("\0\x90", 2) + n + "\x64\x83\x60\x80" + n + "\x40";
-  return QByteArray("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0\x44", 22) + t + QByteArray("\0\xFF\x2F\0", 4);
-}
-
-QByteArray le32(qsizetype v) {
-  return QByteArray(std::array{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}.data(), 4);
-}
-
-// A Video CD's .dat file: a RIFF "CDXA" header, then each 2324-byte MPEG pack in a raw Mode 2 Form 2 sector.
-QByteArray wrapCdxa(const QByteArray& ps) {
-  auto bcd = [](int v) { return char(((v / 10) << 4) | (v % 10)); };
-  QByteArray sectors;
-  int lba = 150;
-  for (qsizetype at = 0; at < ps.size(); at += 2324, ++lba)
-    sectors += '\0' + QByteArray(10, '\xff') + '\0' + bcd(lba / 4500) + bcd(lba / 75 % 60) + bcd(lba % 75) + '\x02' +
-               QByteArray("\x01\x01\x62\x0f\x01\x01\x62\x0f", 8) + ps.mid(at, 2324).leftJustified(2324, '\0') +
-               QByteArray(4, '\0');
-  return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
-         le32(sectors.size()) + sectors;
-}
-// The main window on the fakes, with the machine's real media devices.
-struct Window {
-  FakePlatform fp;
-  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices();
-  Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
-             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
-  frmcd w{p};
-  Window() {
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    w.start();
-  }
-};
-}  // namespace
+using realmedia::Window;
 
 class TestGstMediaDevice : public QObject {
   Q_OBJECT
@@ -61,14 +26,9 @@ class TestGstMediaDevice : public QObject {
 
   QString path(const QString& name) const { return dir_.filePath(name); }
   void ffmpeg(const QStringList& sources, const QStringList& options, const QString& name) {
-    QStringList args{"-v", "error", "-y"};
-    for (const QString& source : sources) args += QStringList{"-f", "lavfi", "-i", source};
-    QCOMPARE(QProcess::execute("ffmpeg", args + options + QStringList{path(name)}), 0);
+    QVERIFY(realmedia::ffmpeg(sources, options, path(name)));
   }
-  void write(const QString& name, const QByteArray& bytes) {
-    QFile f(path(name));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-  }
+  void write(const QString& name, const QByteArray& bytes) { QVERIFY(realmedia::write(path(name), bytes)); }
   int peak() {  // the loudest sample the monitor recorded since the last call
     const QByteArray pcm = parec_.readAllStandardOutput();
     int best = 0;
@@ -97,18 +57,14 @@ class TestGstMediaDevice : public QObject {
     // announces 1 s of the 6 s that play.
     ffmpeg({"sine=frequency=440:duration=1"}, {"-ac", "2", "-b:a", "128k"}, "part1.mp3");
     ffmpeg({"sine=frequency=660:duration=5"}, {"-ac", "2", "-b:a", "128k"}, "part2.mp3");
-    QFile part1(path("part1.mp3")), part2(path("part2.mp3"));
-    QVERIFY(part1.open(QIODevice::ReadOnly) && part2.open(QIODevice::ReadOnly));
-    write("joined.mp3", part1.readAll() + part2.readAll());
+    write("joined.mp3", realmedia::read(path("part1.mp3")) + realmedia::read(path("part2.mp3")));
     // Two minutes of variable rate without a length header: measured by a
     // read of the whole file (slowed down in test_gst_media_device_slow_disk).
     ffmpeg({"anoisesrc=d=120:c=pink:a=0.2", "sine=f=300:d=120"},
            {"-filter_complex", "[0][1]amix", "-ac", "2", "-q:a", "0", "-write_xing", "0"}, "slow_vbr.mp3");
-    write("notes.mid", makeMidi());
-    QFile vcd(path("vcd.mpg")), mpg(path("bars.mpg"));
-    QVERIFY(vcd.open(QIODevice::ReadOnly) && mpg.open(QIODevice::ReadOnly));
-    write("AVSEQ01.DAT", wrapCdxa(vcd.readAll()));
-    write("cut.mpg", mpg.read(100));
+    write("notes.mid", realmedia::midi());
+    write("AVSEQ01.DAT", realmedia::cdxa(realmedia::read(path("vcd.mpg"))));
+    write("cut.mpg", realmedia::read(path("bars.mpg")).left(100));
     QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.wav")).constData(), 0600), 0);
     startMonitor();
   }
@@ -234,9 +190,7 @@ class TestGstMediaDevice : public QObject {
       QCOMPARE(dev.positionMs(), dev.lengthMs());
     } else {
       Window w;
-      w.w.lsttrack->addItems({"joined.mp3", "1.wav"});
-      w.w.multidir = dir_.path();
-      w.w.readmulti();
+      w.playList(dir_.path(), {"joined.mp3", "1.wav"});
       playing.start();
       QTRY_COMPARE_WITH_TIMEOUT(w.w.curfile, qint16(2), 20000);
       QVERIFY2(w.fp.messages.shown.isEmpty(), qPrintable(w.fp.messages.texts().join('\n')));
@@ -281,9 +235,7 @@ class TestGstMediaDevice : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(at() > was + 100, 10000);
     };
     if (action == "prev") {
-      w.lsttrack->addItems({"1.wav", "2.wav", "3.wav"});
-      w.multidir = dir_.path();
-      w.readmulti();
+      window.playList(dir_.path(), {"1.wav", "2.wav", "3.wav"});
     } else {
       window.fp.filePicker.answers.emplace_back(path(file));
       w.action("menu_vcd")->trigger();

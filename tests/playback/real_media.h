@@ -1,0 +1,77 @@
+#pragma once
+// For the tests on the real machine: media made at test time, and the main
+// window on the fakes with the machine's real media devices.
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <array>
+#include <memory>
+
+#include "app/frmcd.h"
+#include "fakes/fakes.h"
+#include "playback/media_backends.h"
+
+namespace realmedia {
+
+// A format 0 MIDI file: six quarter notes at 120 beats per minute, 3 s in all.
+inline QByteArray midi() {
+  QByteArray t("\0\xFF\x51\x03\x07\xA1\x20\0\xC0\0", 10);  // tempo 500000 us per quarter, piano
+  for (const char n : {60, 64, 67, 72, 67, 64}) t += QByteArray("\0\x90", 2) + n + "\x64\x83\x60\x80" + n + "\x40";
+  return QByteArray("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0\x44", 22) + t + QByteArray("\0\xFF\x2F\0", 4);
+}
+
+inline QByteArray le32(qsizetype v) {
+  return QByteArray(std::array{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}.data(), 4);
+}
+
+// A Video CD's .dat file: a RIFF "CDXA" header, then each 2324-byte MPEG pack in a raw Mode 2 Form 2 sector.
+inline QByteArray cdxa(const QByteArray& ps) {
+  auto bcd = [](int v) { return char(((v / 10) << 4) | (v % 10)); };
+  QByteArray sectors;
+  int lba = 150;
+  for (qsizetype at = 0; at < ps.size(); at += 2324, ++lba)
+    sectors += '\0' + QByteArray(10, '\xff') + '\0' + bcd(lba / 4500) + bcd(lba / 75 % 60) + bcd(lba % 75) + '\x02' +
+               QByteArray("\x01\x01\x62\x0f\x01\x01\x62\x0f", 8) + ps.mid(at, 2324).leftJustified(2324, '\0') +
+               QByteArray(4, '\0');
+  return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
+         le32(sectors.size()) + sectors;
+}
+
+// ffmpeg's generated sources (lavfi) encoded into a file; true when it worked.
+inline bool ffmpeg(const QStringList& sources, const QStringList& options, const QString& file) {
+  QStringList args{"-v", "error", "-y"};
+  for (const QString& source : sources) args += QStringList{"-f", "lavfi", "-i", source};
+  return QProcess::execute("ffmpeg", args + options + QStringList{file}) == 0;
+}
+
+inline QByteArray read(const QString& file) {
+  QFile f(file);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool write(const QString& file, const QByteArray& bytes) {
+  QFile f(file);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The main window on the fakes, with the machine's real media devices.
+struct Window {
+  FakePlatform fp;
+  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices();
+  Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
+             fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, fp.drives};
+  frmcd w{p};
+  Window() {
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    w.start();
+  }
+  // Takes these files of one folder over as the playlist and plays entry 1.
+  void playList(const QString& folder, const QStringList& names) {
+    w.lsttrack->addItems(names);
+    w.multidir = folder;
+    w.readmulti();
+  }
+};
+
+}  // namespace realmedia
