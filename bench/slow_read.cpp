@@ -50,26 +50,6 @@ mode_t modeArg(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE))
 
 extern "C" {
 
-int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = modeArg(flags, args);
-  va_end(args);
-  const int fd = next<int (*)(const char*, int, mode_t)>("open")(path, flags, mode);
-  note(fd, path);
-  return fd;
-}
-
-int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = modeArg(flags, args);
-  va_end(args);
-  const int fd = next<int (*)(const char*, int, mode_t)>("open64")(path, flags, mode);
-  note(fd, path);
-  return fd;
-}
-
 int openat(int dir, const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
@@ -80,24 +60,25 @@ int openat(int dir, const char* path, int flags, ...) {
   return fd;
 }
 
-int openat64(int dir, const char* path, int flags, ...) {
+int open(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
   const mode_t mode = modeArg(flags, args);
   va_end(args);
-  const int fd = next<int (*)(int, const char*, int, mode_t)>("openat64")(dir, path, flags, mode);
-  note(fd, path);
-  return fd;
+  return openat(AT_FDCWD, path, flags, mode);
+}
+
+// GStreamer's filesrc and GLib are built for large files and call this name.
+int open64(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = modeArg(flags, args);
+  va_end(args);
+  return openat(AT_FDCWD, path, flags | O_LARGEFILE, mode);
 }
 
 ssize_t read(int fd, void* buffer, size_t count) {
   const ssize_t n = next<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
-  wait(fd, n);
-  return n;
-}
-
-ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
-  const ssize_t n = next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64")(fd, buffer, count, offset);
   wait(fd, n);
   return n;
 }
