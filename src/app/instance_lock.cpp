@@ -12,13 +12,14 @@
 namespace {
 
 // QLockFile has already taken over a lock whose process has ended, where it
-// could; what is left is either a live owner or a file it could not read.
+// could; what is left is a live owner, a file it could not read, or the lock
+// of another machine sharing the folder (the settings folder on a network
+// home), whose copy is none on this desktop and cannot be asked anyway.
 bool heldByLiveCopy(QLockFile& lock) {
   qint64 pid = 0;
   QString host, app;
   if (!lock.getLockInfo(&pid, &host, &app)) return false;  // empty or cut short: nobody's
-  // Another machine's copy sharing this folder cannot be asked: respect it.
-  if (!host.isEmpty() && host != QSysInfo::machineHostName()) return true;
+  if (!host.isEmpty() && host != QSysInfo::machineHostName()) return false;
   return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
@@ -40,7 +41,7 @@ bool FileInstanceLock::acquire() {
     if (!lock->tryLock(0)) {
       if (lock->error() != QLockFile::LockFailedError) continue;  // cannot be made here
       if (heldByLiveCopy(*lock)) return false;
-      if (!lock->removeStaleLockFile() || !lock->tryLock(0)) continue;
+      if (!lock->removeStaleLockFile() || !lock->tryLock(0)) continue;  // not ours to take: start without
     }
     lock_ = std::move(lock);
     break;

@@ -190,7 +190,7 @@ void TestPlatform::instanceLock_data() {
   QTest::addColumn<int>("runtime");          // 0 a folder of ours, 1 read-only, 2 not set
   QTest::addColumn<bool>("linkedFallback");  // /tmp/mirova-<uid> is a link someone planted
   QTest::addColumn<bool>("full");            // nothing can be written anywhere
-  QTest::addColumn<QByteArray>("leftover");  // a lock file there before the start: "dead" for a dead copy's
+  QTest::addColumn<QByteArray>("leftover");  // a lock file there before the start ("dead", "other host")
   QTest::addColumn<QString>("lockAt");       // where the lock lands; empty: nowhere, and a second copy starts too
   const QString tmpFallback = QStringLiteral("tmp/mirova-%1/mirova/mirova.lock").arg(getuid());
   QTest::newRow("runtime folder") << 0 << false << false << QByteArray() << "run/mirova/mirova.lock";
@@ -200,6 +200,8 @@ void TestPlatform::instanceLock_data() {
   QTest::newRow("disk full") << 0 << false << true << QByteArray() << QString();
   QTest::newRow("empty lock left behind") << 0 << false << false << QByteArray("") << "run/mirova/mirova.lock";
   QTest::newRow("lock of a dead copy") << 0 << false << false << QByteArray("dead") << "run/mirova/mirova.lock";
+  QTest::newRow("another machine's lock")
+      << 0 << false << false << QByteArray("other host") << "run/mirova/mirova.lock";
 }
 
 // Only a copy that is alive keeps another from starting; any other trouble
@@ -217,18 +219,21 @@ void TestPlatform::instanceLock() {
   if (linkedFallback) QVERIFY(QFile::link(d + "elsewhere", d + QStringLiteral("tmp/mirova-%1").arg(getuid())));
   if (!leftover.isNull()) {
     QVERIFY(QDir(d).mkpath("run/mirova"));
-    if (leftover == "dead") {  // a real lock, its process id then one that has ended
+    if (leftover == "dead" || leftover == "other host") {  // a real lock of ours, then changed
       QLockFile real(d + "run/mirova/mirova.lock");
       QVERIFY(real.tryLock(0));
-      QFile f(d + "run/mirova/mirova.lock");
-      QVERIFY(f.open(QIODevice::ReadOnly));
-      leftover = f.readAll();
+      QList<QByteArray> lines = readBytes(d + "run/mirova/mirova.lock").split('\n');
       real.unlock();
-      QProcess gone;
-      gone.start(QStringLiteral("true"));
-      QVERIFY(gone.waitForStarted());
-      leftover.replace(0, leftover.indexOf('\n'), QByteArray::number(gone.processId()));
-      QVERIFY(gone.waitForFinished());
+      if (leftover == "dead") {  // its process id one that has ended
+        QProcess gone;
+        gone.start(QStringLiteral("true"));
+        QVERIFY(gone.waitForStarted());
+        lines[0] = QByteArray::number(gone.processId());
+        QVERIFY(gone.waitForFinished());
+      } else {  // this process, as another machine sharing the folder
+        lines[2] = "elsewhere.example";
+      }
+      leftover = lines.join('\n');
     }
     writeAll(d + "run/mirova/mirova.lock", leftover);
   }
