@@ -303,6 +303,14 @@ class TestGstMediaDevice : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(window.w.lbltime->text(), QStringLiteral("02:00"), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(window.w.HScroll1->Value() > 0, 10000);  // the ticks go on with the slider
     QCOMPARE(window.w.lsttrack->count(), 2);
+    // Another file chosen while the length is being measured: the old
+    // measurement never reaches the new file's label.
+    for (const char* file : {"slow_vbr.mp3", "tone.wav"}) {
+      window.fp.filePicker.answers.emplace_back(path(file));
+      window.w.action("menu_vcd")->trigger();
+    }
+    QTest::qWait(6000);
+    QCOMPARE(window.w.lbltime->text(), QStringLiteral("00:03"));
     QVERIFY2(window.fp.messages.shown.isEmpty(), qPrintable(window.fp.messages.texts().join('\n')));
   }
 
