@@ -150,8 +150,6 @@ void TestPlatform::autoPlayFiles_data() {
                            << R"(Exec="/opt/a\nb/mirova")";
   QTest::newRow("tab and return") << "/opt/a\tb\rc/mirova"
                                   << R"(Exec="/opt/a\tb\rc/mirova")";
-  QTest::newRow("backslash") << "/opt/a\\b/mirova"
-                             << R"(Exec="/opt/a\\\\b/mirova")";
   QTest::newRow("escape character") << "/opt/a\x1b[2J/mirova" << QString();
 }
 
@@ -190,7 +188,7 @@ void TestPlatform::instanceLock_data() {
   QTest::addColumn<int>("runtime");          // 0 a folder of ours, 1 read-only, 2 not set
   QTest::addColumn<bool>("linkedFallback");  // /tmp/mirova-<uid> is a link someone planted
   QTest::addColumn<bool>("full");            // nothing can be written anywhere
-  QTest::addColumn<QByteArray>("leftover");  // a lock file there before the start ("dead", "other host")
+  QTest::addColumn<QByteArray>("leftover");  // a lock file there before the start
   QTest::addColumn<QString>("lockAt");       // where the lock lands; empty: nowhere, and a second copy starts too
   const QString tmpFallback = QStringLiteral("tmp/mirova-%1/mirova/mirova.lock").arg(getuid());
   QTest::newRow("runtime folder") << 0 << false << false << QByteArray() << "run/mirova/mirova.lock";
@@ -199,7 +197,6 @@ void TestPlatform::instanceLock_data() {
       << 2 << true << false << QByteArray() << "config/mirova/mirova.lock";
   QTest::newRow("disk full") << 0 << false << true << QByteArray() << QString();
   QTest::newRow("empty lock left behind") << 0 << false << false << QByteArray("") << "run/mirova/mirova.lock";
-  QTest::newRow("lock of a dead copy") << 0 << false << false << QByteArray("dead") << "run/mirova/mirova.lock";
   QTest::newRow("another machine's lock")
       << 0 << false << false << QByteArray("other host") << "run/mirova/mirova.lock";
 }
@@ -219,20 +216,12 @@ void TestPlatform::instanceLock() {
   if (linkedFallback) QVERIFY(QFile::link(d + "elsewhere", d + QStringLiteral("tmp/mirova-%1").arg(getuid())));
   if (!leftover.isNull()) {
     QVERIFY(QDir(d).mkpath("run/mirova"));
-    if (leftover == "dead" || leftover == "other host") {  // a real lock of ours, then changed
+    if (leftover == "other host") {  // a real lock of this process, as another machine sharing the folder
       QLockFile real(d + "run/mirova/mirova.lock");
       QVERIFY(real.tryLock(0));
       QList<QByteArray> lines = readBytes(d + "run/mirova/mirova.lock").split('\n');
       real.unlock();
-      if (leftover == "dead") {  // its process id one that has ended
-        QProcess gone;
-        gone.start(QStringLiteral("true"));
-        QVERIFY(gone.waitForStarted());
-        lines[0] = QByteArray::number(gone.processId());
-        QVERIFY(gone.waitForFinished());
-      } else {  // this process, as another machine sharing the folder
-        lines[2] = "elsewhere.example";
-      }
+      lines[2] = "elsewhere.example";
       leftover = lines.join('\n');
     }
     writeAll(d + "run/mirova/mirova.lock", leftover);
