@@ -166,36 +166,17 @@ class TestGstMediaDevice : public QObject {
   }
 
   // Played on past the announced length, a file is neither taken for
-  // stalled nor cut: it ends where its sound ends, alone and in a list.
-  void playsPastAnnouncedLength_data() {
-    QTest::addColumn<bool>("list");
-    QTest::newRow("device") << false;
-    QTest::newRow("playlist") << true;
-  }
+  // stalled (the watchdog would restart it and give up with an error) nor
+  // cut by the list going on at that length: it ends where its sound ends.
   void playsPastAnnouncedLength() {
-    QFETCH(bool, list);
+    Window w;
+    w.playList(dir_.path(), {"joined.mp3", "1.wav"});
+    QVERIFY2(w.w.mcicdplayer->device()->lengthMs() < 1500, "the header announces 1 s");
     QElapsedTimer playing;
-    if (!list) {
-      GstMediaDevice dev;
-      dev.open(path("joined.mp3"));
-      QVERIFY2(dev.lengthMs() < 1500, qPrintable(QString::number(dev.lengthMs())));
-      QSignalSpy errors(&dev, &MediaDevice::errorOccurred), finished(&dev, &MediaDevice::finished);
-      dev.play();
-      playing.start();
-      QTest::qWait(2500);
-      QCOMPARE(dev.mode(), int(MediaDevice::Playing));
-      QVERIFY(dev.positionMs() < dev.lengthMs());  // the end shows only at the end
-      QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
-      QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(0).toString()));
-      QCOMPARE(dev.positionMs(), dev.lengthMs());
-    } else {
-      Window w;
-      w.playList(dir_.path(), {"joined.mp3", "1.wav"});
-      playing.start();
-      QTRY_COMPARE_WITH_TIMEOUT(w.w.curfile, qint16(2), 20000);
-      QVERIFY2(w.fp.messages.shown.isEmpty(), qPrintable(w.fp.messages.texts().join('\n')));
-    }
+    playing.start();
+    QTRY_COMPARE_WITH_TIMEOUT(w.w.curfile, qint16(2), 20000);
     QVERIFY2(playing.elapsed() > 5500, qPrintable(QString::number(playing.elapsed())));  // 6 s of sound
+    QVERIFY2(w.fp.messages.shown.isEmpty(), qPrintable(w.fp.messages.texts().join('\n')));
   }
 
   // The transport buttons and the slider on the real device, through the
