@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
 
   const QString configHome = IniSettingsStore::defaultConfigDir();
   IniSettingsStore settings(configHome);
-  FileInstanceLock lock(FileInstanceLock::defaultPath());
+  FileInstanceLock lock(FileInstanceLock::defaultFolders());
   DesktopAutoPlayRegistry autoPlay(DesktopAutoPlayRegistry::defaultDataHome(), configHome,
                                    DesktopAutoPlayRegistry::defaultDataDirs());
   QtMessageBoxes messages;

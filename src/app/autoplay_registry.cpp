@@ -36,14 +36,9 @@ bool runs(const IniLines& entry, const QString& command) {
 
 IniLines hiddenEntry() {
   IniLines e;
-  e.lines = QStringList{
-      QLatin1Char('[') + kEntry + QLatin1Char(']'),
-      QStringLiteral("Type=Application"),
-      QStringLiteral("Name=Savrel超级播放器"),
-      QStringLiteral("Icon=mirova"),
-      QStringLiteral("MimeType=x-content/audio-cdda;"),
-      QStringLiteral("NoDisplay=true"),
-      QStringLiteral("Terminal=false"),
+  e.lines = {
+      "[" + kEntry.toUtf8() + "]",      "Type=Application", "Name=Savrel超级播放器", "Icon=mirova",
+      "MimeType=x-content/audio-cdda;", "NoDisplay=true",   "Terminal=false",
   };
   return e;
 }
@@ -72,7 +67,12 @@ QString DesktopAutoPlayRegistry::desktopFilePath() const {
 QString DesktopAutoPlayRegistry::mimeAppsPath() const { return configHome_ + QStringLiteral("/mimeapps.list"); }
 
 QString DesktopAutoPlayRegistry::execValue(const QString& command) {
-  static const QString reserved = QStringLiteral(" \t\"'\\><~|&;$*?#()`");
+  // Line breaks and tabs have escapes in the file's string syntax; no other
+  // control character may appear in a desktop file at all.
+  static const QString escapable = QStringLiteral("\n\t\r");
+  for (QChar c : command)
+    if ((c.unicode() < 0x20 || c.unicode() == 0x7f) && !escapable.contains(c)) return QString();
+  static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
   bool quote = false;
   for (QChar c : command) quote = quote || reserved.contains(c);
   QString v;
@@ -87,10 +87,12 @@ QString DesktopAutoPlayRegistry::execValue(const QString& command) {
       v += c;
     }
   }
-  // The desktop file's own string syntax escapes backslashes once more.
+  // The desktop file's own string syntax escapes backslashes once more, and
+  // writes line breaks and tabs as escapes.
   if (quote) v = QLatin1Char('"') + v + QLatin1Char('"');
   v.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
-  return v;
+  v.replace(QLatin1Char('\n'), QStringLiteral("\\n")).replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+  return v.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
 }
 
 QString DesktopAutoPlayRegistry::execProgram(const QString& value) {
@@ -123,6 +125,8 @@ QString DesktopAutoPlayRegistry::execProgram(const QString& value) {
 }
 
 void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
+  const QString exec = execValue(command);
+  if (exec.isEmpty()) return;  // a path no desktop file can hold: register nothing
   const QString path = desktopFilePath();
   const bool userFile = QFileInfo::exists(path);
   IniLines user = IniLines::load(path);
@@ -137,14 +141,14 @@ void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
 
   if (userFile && !isOurs(user)) {
     if (!runs(user, command)) {
-      user.setValue(kEntry, kExec, execValue(command));
+      user.setValue(kEntry, kExec, exec);
       if (!user.save(path)) return;
     }
   } else if (installed && runs(*installed, command)) {
     if (userFile && !QFile::remove(path)) return;
   } else {
     IniLines entry = installed ? *installed : hiddenEntry();
-    entry.setValue(kEntry, kExec, execValue(command));
+    entry.setValue(kEntry, kExec, exec);
     entry.setValue(kEntry, kMarker, QStringLiteral("true"));
     if (!entry.save(path)) return;
   }
@@ -157,5 +161,5 @@ void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
   added.removeAll(kDesktopName);
   added.prepend(kDesktopName);
   mime.setValue(QStringLiteral("Added Associations"), kCdType, added.join(QLatin1Char(';')) + QLatin1Char(';'));
-  mime.save(mimeAppsPath());
+  mime.save(mimeAppsPath());  // refused for a file read as damaged: it holds the desktop's other associations
 }

@@ -32,7 +32,9 @@ class DesktopAutoPlayRegistry final : public AutoPlayRegistry {
   QString desktopFilePath() const;
   QString mimeAppsPath() const;
   // The command as an Exec= value: quoted and escaped where the desktop
-  // entry syntax needs it, so a folder with blanks or '%' still works.
+  // entry syntax needs it, so a folder with blanks, '%' or a line break
+  // still works. Empty for a command with a control character that the
+  // syntax cannot hold; nothing is registered then.
   static QString execValue(const QString& command);
   // The program an Exec= value starts, links resolved (a bare name is looked
   // up on PATH); empty when there is none.

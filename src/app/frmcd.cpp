@@ -318,6 +318,7 @@ void frmcd::reload() {
   // The old device goes with the old control.
   if (mcicdplayer) mcicdplayer->setCommand(QStringLiteral("close"));
   buildControls();
+  setWindowTitle(kTitle);  // the playback modes' captions go with what they had loaded
   Form_Load();
   show();
 }

@@ -158,6 +158,7 @@ class frmcd : public QMainWindow {
   void mcicdplayer_NextClick();
   void mcicdplayer_PrevClick();
   void mcicdplayer_StatusUpdate();
+  void mcicdplayer_PlaybackError(const QString& message);
 
   // Capture notice, capture and background.
   void menu_scr_Click();

@@ -6,7 +6,14 @@
 #include <QSaveFile>
 
 namespace {
-bool isSection(const QString& t) { return t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')); }
+constexpr qint64 kLimit = 1 << 20;  // a settings file is small; refuse to swallow a huge one
+
+bool isSection(const QByteArray& t) { return t.startsWith('[') && t.endsWith(']'); }
+
+// Names are compared as text; the line's own bytes are never rewritten.
+bool sameName(const QByteArray& bytes, const QString& name) {
+  return QString::fromUtf8(bytes.trimmed()).compare(name, Qt::CaseInsensitive) == 0;
+}
 
 struct Where {
   int keyLine = -1;
@@ -14,24 +21,30 @@ struct Where {
   int insertAt = -1;  // last non-blank line of the section
 };
 
-Where find(const QStringList& lines, const QString& section, const QString& key) {
+Where find(const QList<QByteArray>& lines, const QString& section, const QString& key) {
   Where w;
   bool inSection = false;
   for (int i = 0; i < lines.size(); ++i) {
-    const QString t = lines[i].trimmed();
+    const QByteArray t = lines[i].trimmed();
     if (isSection(t)) {
       if (inSection) break;
-      inSection = t.mid(1, t.size() - 2).trimmed().compare(section, Qt::CaseInsensitive) == 0;
+      inSection = sameName(t.mid(1, t.size() - 2), section);
       if (inSection) w.sectionLine = w.insertAt = i;
       continue;
     }
     if (!inSection || t.isEmpty()) continue;
     w.insertAt = i;
-    if (t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'))) continue;
-    const int eq = t.indexOf(QLatin1Char('='));
-    if (eq > 0 && w.keyLine < 0 && t.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) w.keyLine = i;
+    if (t.startsWith(';') || t.startsWith('#')) continue;
+    const int eq = t.indexOf('=');
+    if (eq > 0 && w.keyLine < 0 && sameName(t.left(eq), key)) w.keyLine = i;
   }
   return w;
+}
+
+QString besideName(const QString& path) {
+  QString name = path + QStringLiteral(".damaged");
+  for (int n = 2; QFileInfo::exists(name); ++n) name = path + QStringLiteral(".damaged-%1").arg(n);
+  return name;
 }
 }  // namespace
 
@@ -42,45 +55,51 @@ IniLines IniLines::load(const QString& path) {
     ini.writable = !QFileInfo::exists(path);
     return ini;
   }
-  constexpr qint64 kLimit = 1 << 20;  // a settings file is small; refuse to swallow a huge one
-  if (f.size() > kLimit) return ini;
-  const QByteArray bytes = f.readAll();
-  if (bytes.contains('\0')) return ini;  // binary garbage: treat as no keys
-  ini.lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-  for (QString& l : ini.lines)
-    if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
-  while (!ini.lines.isEmpty() && ini.lines.last().isEmpty()) ini.lines.removeLast();
+  const qint64 size = f.size();
+  const QByteArray bytes = size > kLimit ? QByteArray() : f.read(kLimit + 1);
+  // Binary garbage, a huge file or a short read: treat as no keys, and
+  // remember that the file holds more than we saw.
+  if (size > kLimit || bytes.size() != size || bytes.contains('\0')) {
+    ini.damaged = true;
+    return ini;
+  }
+  if (bytes.isEmpty()) return ini;
+  ini.lines = bytes.split('\n');
+  if (bytes.endsWith('\n')) ini.lines.removeLast();  // the last line's end, not a line
   return ini;
 }
 
-bool IniLines::save(const QString& path) const {
+bool IniLines::save(const QString& path, IfDamaged ifDamaged) const {
   if (!writable) return false;
+  if (damaged && (ifDamaged == IfDamaged::Refuse || !QFile::rename(path, besideName(path)))) return false;
   QDir().mkpath(QFileInfo(path).absolutePath());
   QSaveFile out(path);
   if (!out.open(QIODevice::WriteOnly)) return false;
-  out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+  for (const QByteArray& l : lines) out.write(l + '\n');
   return out.commit();
 }
 
 QString IniLines::value(const QString& section, const QString& key) const {
   const Where w = find(lines, section, key);
   if (w.keyLine < 0) return QString();
-  const QString& l = lines[w.keyLine];
-  return l.mid(l.indexOf(QLatin1Char('=')) + 1).trimmed();
+  const QByteArray& l = lines[w.keyLine];
+  return QString::fromUtf8(l.mid(l.indexOf('=') + 1).trimmed());
 }
 
 void IniLines::setValue(const QString& section, const QString& key, const QString& value) {
   // Values are single lines; a line break would corrupt the file's structure.
   QString clean = value;
   clean.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-  const QString line = key + QLatin1Char('=') + clean;
+  // New lines end as the file's lines do.
+  const QByteArray end = !lines.isEmpty() && lines.first().endsWith('\r') ? "\r" : "";
+  const QByteArray line = (key + QLatin1Char('=') + clean).toUtf8() + end;
   const Where w = find(lines, section, key);
   if (w.keyLine >= 0) {
     lines[w.keyLine] = line;
   } else if (w.sectionLine >= 0) {
     lines.insert(w.insertAt + 1, line);
   } else {
-    if (!lines.isEmpty()) lines << QString();
-    lines << QLatin1Char('[') + section + QLatin1Char(']') << line;
+    if (!lines.isEmpty()) lines << end;
+    lines << ('[' + section.toUtf8() + ']' + end) << line;
   }
 }

@@ -26,5 +26,7 @@ void IniSettingsStore::write(const QString& app, const QString& section, const Q
   const QString path = filePath(app);
   IniLines ini = IniLines::load(path);
   ini.setValue(section, key, value);
-  ini.save(path);  // failures are not reported
+  // A damaged file is kept beside the new one: our own settings must work
+  // again, and what the user had stays on disk. Failures are not reported.
+  ini.save(path, IniLines::IfDamaged::KeepBeside);
 }

@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QEventLoop>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QRandomGenerator>
@@ -130,7 +131,12 @@ QImage QtScreenGrabber::grabThroughPortal(bool* noPortal) {
   if (response.code != 0) return {};
   const QUrl uri(response.results.value(QStringLiteral("uri")).toString());
   if (!uri.isLocalFile()) return {};
-  return QImage(uri.toLocalFile());
+  // The portal leaves a new file (in the user's pictures, often) at every
+  // call; the picture is ours now, the file is not wanted.
+  const QString file = uri.toLocalFile();
+  QImage image(file);
+  QFile::remove(file);
+  return image;
 }
 
 #include "qt_screen_grabber.moc"

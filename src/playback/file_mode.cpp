@@ -52,6 +52,16 @@ void showLength(frmcd& w) {
   w.lbltime->setText(basic::minutesSeconds(qint64(w.timemin) * 60 + w.timesec));
 }
 
+// The length became known after the open: the time label shows it now.
+void showLengthLater(frmcd& w) {
+  MediaControl& m = *w.mcicdplayer;
+  if (m.DeviceType() == QLatin1String("cdaudio")) return;  // the CD shows elapsed time there
+  const int format = m.TimeFormat();
+  m.setTimeFormat(MediaControl::Milliseconds);
+  showLength(w);
+  m.setTimeFormat(format);
+}
+
 // The slider becomes a percentage of the file. Shown even when switched off:
 // seeking is part of playing a file; the stored switch stays as it is.
 void setUpSlider(frmcd& w) {
@@ -174,6 +184,8 @@ void frmcd::wirePlayback() {
   };
   for (const auto& [signal, handler] : events)
     connect(mcicdplayer, signal, this, [this, h = handler] { runReported(*this, h); });
+  connect(mcicdplayer, &MediaControl::PlaybackError, this, &frmcd::mcicdplayer_PlaybackError);
+  connect(mcicdplayer, &MediaControl::LengthChanged, this, [this] { showLengthLater(*this); });
   connect(HScroll1, &RangeScrollBar::Scroll, this, [this] { runReported(*this, &frmcd::HScroll1_Scroll); });
   connect(lsttrack, &QListWidget::itemDoubleClicked, this, [this] { runReported(*this, &frmcd::lsttrack_DblClick); });
 }

@@ -3,6 +3,9 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <QAbstractEventDispatcher>
 #include <QFile>
@@ -11,9 +14,11 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "core/basic.h"
@@ -27,6 +32,9 @@ constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
 constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
 constexpr const char* kFrameMessage = "mirova-frame";
+constexpr const char* kSeekMark = "mirova-seek";
+constexpr const char* kCancelMessage = "mirova-cancel";
+constexpr int kScanTimeoutMs = 120000;  // a whole file read off the GUI thread, even from a slow share
 constexpr int kWatchdogMs = 500;
 
 // The General MIDI soundfonts Debian ships, the small one first.
@@ -60,12 +68,32 @@ bool noPicturesLeft(GstMessage* message) {
   g_free(debug);
   return none;
 }
+}  // namespace
+
+// A length scan on a worker thread. The device that started it may go (or
+// open another file) at any time: it cancels the scan, which then stops
+// once the read under way returns, and reports nothing.
+struct GstMediaDevice::LengthScan {
+  std::mutex mutex;
+  GstBus* bus = nullptr;  // the scan pipeline's, while it runs
+  bool cancelled = false;
+
+  void cancel() {
+    std::lock_guard<std::mutex> lock(mutex);
+    cancelled = true;
+    if (bus) gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty(kCancelMessage)));
+  }
+};
+
+namespace {
 
 // Reads a file through its parser alone, as fast as it goes, and returns
 // where its last buffer ends: the exact length of MP3s without a header that
 // tells it (GStreamer only estimates those, and only once playing). -1 when
-// the scan fails or does not finish by the deadline.
-qint64 scanLengthMs(const QString& path, gint64 deadlineUs) {
+// the scan fails, is cancelled or does not finish by the deadline. The whole
+// file is read: on a slow disk or share that takes seconds, so it never runs
+// on the GUI thread.
+qint64 scanLengthMs(const QString& path, gint64 deadlineUs, GstMediaDevice::LengthScan& state) {
   GstElement* scan = gst_parse_launch("filesrc name=src ! parsebin ! fakesink name=sink sync=false", nullptr);
   if (!scan) return -1;
   GstElement* src = gst_bin_get_by_name(GST_BIN(scan), "src");
@@ -84,17 +112,28 @@ qint64 scanLengthMs(const QString& path, gint64 deadlineUs) {
                      }),
                      &endNs);
   }
+  GstBus* bus = gst_element_get_bus(scan);
+  bool started = false;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!state.cancelled) state.bus = bus;
+    started = !state.cancelled && src && sink;
+  }
   bool finished = false;
-  if (src && sink && gst_element_set_state(scan, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
-    GstBus* bus = gst_element_get_bus(scan);
+  if (started && gst_element_set_state(scan, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
     const gint64 left = deadlineUs - g_get_monotonic_time();
-    GstMessage* msg = left > 0 ? gst_bus_timed_pop_filtered(bus, GstClockTime(left) * GST_USECOND,
-                                                            GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))
+    GstMessage* msg = left > 0 ? gst_bus_timed_pop_filtered(
+                                     bus, GstClockTime(left) * GST_USECOND,
+                                     GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_APPLICATION))
                                : nullptr;
     finished = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
     if (msg) gst_message_unref(msg);
-    gst_object_unref(bus);
   }
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.bus = nullptr;
+  }
+  gst_object_unref(bus);
   gst_element_set_state(scan, GST_STATE_NULL);
   if (src) gst_object_unref(src);
   if (sink) gst_object_unref(sink);
@@ -199,6 +238,8 @@ GstMediaDevice::GstMediaDevice(Drives* drives, QObject* parent)
 GstMediaDevice::~GstMediaDevice() { teardown(); }
 
 void GstMediaDevice::teardown() {
+  if (scan_) scan_->cancel();
+  scan_.reset();
   busPoll_.stop();
   watchdog_.stop();
   if (busWatch_) {
@@ -221,6 +262,12 @@ void GstMediaDevice::teardown() {
   frames_->clear();
   frames_->repaintPending = false;
   mode_ = NotOpen;
+#ifdef __GLIBC__
+  // Each pipeline's streaming threads allocate from malloc arenas of their
+  // own, which keep what they freed: a playlist would otherwise grow by a
+  // decoder's working set (a soundfont, 16 MB) per arena before it levels off.
+  malloc_trim(0);
+#endif
 }
 
 void GstMediaDevice::open(const QString& fileName) {
@@ -231,6 +278,8 @@ void GstMediaDevice::open(const QString& fileName) {
   videoFps_ = 0;
   lengthDirty_ = lengthExact_ = atEnd_ = failed_ = seeked_ = false;
   restarts_ = 0;
+  seekSeqnum_ = GST_SEQNUM_INVALID;
+  seekMarks_ = 0;
 
   QString localFile;
   const QByteArray uri = sourceUri(fileName, localFile).toUtf8();
@@ -301,10 +350,7 @@ void GstMediaDevice::open(const QString& fileName) {
   gint64 origin = 0;
   if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
   setUpVideo();
-  if (lengthMs_ < 0 && !window_ && !localFile.isEmpty()) {
-    lengthMs_ = scanLengthMs(localFile, deadline);
-    lengthExact_ = lengthMs_ >= 0;
-  }
+  if (lengthMs_ < 0 && !window_ && !localFile.isEmpty()) startLengthScan(localFile);
 
   frames_->repaintPending = false;  // any request was popped above
   const QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread());
@@ -329,6 +375,10 @@ QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {
   const QFileInfo info(path);
   if (path.isEmpty() || !info.exists() || info.isDir())
     throw basic::Error(basic::kFileNotFound, QStringLiteral("File not found: \"%1\"").arg(fileName));
+  // A pipe, socket or device node may block the pipeline's state change
+  // (on this thread) for good, waiting for a writer that never comes.
+  if (!info.isFile())
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": not a regular file").arg(fileName));
   if (!info.isReadable()) throw basic::Error(kCannotPlay, QStringLiteral("Cannot read \"%1\"").arg(fileName));
 
   GError* uriError = nullptr;
@@ -342,6 +392,30 @@ QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {
   g_free(uri);
   localFile = info.absoluteFilePath();
   return text;
+}
+
+void GstMediaDevice::startLengthScan(const QString& path) {
+  auto scan = std::make_shared<LengthScan>();
+  scan_ = scan;
+  const gint64 deadline = g_get_monotonic_time() + gint64(kScanTimeoutMs) * 1000;
+  QThreadPool::globalInstance()->start([this, scan, path, deadline] {
+    const qint64 ms = scanLengthMs(path, deadline, *scan);
+    // Under the lock the device cannot go away before the call is queued; a
+    // device destroyed later drops the queued call with its other events.
+    std::lock_guard<std::mutex> lock(scan->mutex);
+    if (scan->cancelled || ms < 0) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, scan, ms] {
+          if (scan != scan_) return;  // a file opened since
+          scan_.reset();
+          lengthMs_ = ms;
+          lengthExact_ = true;
+          lengthDirty_ = false;
+          Q_EMIT lengthChanged();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void GstMediaDevice::setUpVideo() {
@@ -403,7 +477,9 @@ void GstMediaDevice::checkProgress() {
     watchdog_.stop();
     return;
   }
-  const qint64 at = positionMs();
+  // The stream's own position: the one reported stands still short of the
+  // length while a stream plays on past the length it announced.
+  const qint64 at = streamPositionMs();
   stalledTicks_ = at == watchedPositionMs_ ? stalledTicks_ + 1 : 0;
   watchedPositionMs_ = at;
   if (stalledTicks_ * kWatchdogMs < kStallMs) return;
@@ -459,9 +535,17 @@ void GstMediaDevice::standAtEnd() {
 }
 
 void GstMediaDevice::seekPipeline(qint64 ms) {
+  GstEvent* seek =
+      gst_event_new_seek(1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                         GST_SEEK_TYPE_SET, gint64(ms + originMs_) * gint64(GST_MSECOND), GST_SEEK_TYPE_NONE, 0);
+  // The segment the seek starts carries its number up to its end of stream,
+  // in most elements; for the others, a mark on the bus tells the messages
+  // posted before the seek from those after it.
+  seekSeqnum_ = gst_event_get_seqnum(seek);
+  ++seekMarks_;
+  gst_bus_post(bus_, gst_message_new_application(GST_OBJECT(pipeline_), gst_structure_new_empty(kSeekMark)));
   seeked_ = true;
-  gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                          gint64(ms + originMs_) * gint64(GST_MSECOND));
+  gst_element_send_event(pipeline_, seek);
   waitSettled();
 }
 
@@ -476,13 +560,18 @@ qint64 GstMediaDevice::lengthMs() {
   return std::max<qint64>(lengthMs_, 0);
 }
 
+qint64 GstMediaDevice::streamPositionMs() {
+  gint64 pos = 0;
+  if (pipeline_ && !failed_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos) && pos >= 0)
+    lastPositionMs_ = std::max<qint64>(toMs(pos) - originMs_, 0);
+  return lastPositionMs_;
+}
+
 qint64 GstMediaDevice::positionMs() {
   if (!pipeline_) return 0;
   const qint64 length = lengthMs();
   if (atEnd_) return length;
-  gint64 pos = 0;
-  if (!failed_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos) && pos >= 0)
-    lastPositionMs_ = std::max<qint64>(toMs(pos) - originMs_, 0);
+  streamPositionMs();
   if (lengthMs_ < 0) return lastPositionMs_;
   return std::clamp<qint64>(lastPositionMs_, 0, std::max<qint64>(length - 1, 0));
 }
@@ -509,6 +598,8 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       // Sinks post EOS only while playing; one left over from before a pause
       // is posted again when playing resumes.
       if (mode_ != Playing || failed_) break;
+      // Posted before the last flushing seek, for the stretch that seek left.
+      if (seekMarks_ > 0 && gst_message_get_seqnum(message) != seekSeqnum_) break;
       positionMs();
       if (lengthMs_ < 0) lengthMs_ = lastPositionMs_;
       atEnd_ = true;
@@ -529,8 +620,11 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
     }
     case GST_MESSAGE_DURATION_CHANGED:
       lengthDirty_ = !lengthExact_;  // MP3 lengths are estimates until the stream has been parsed
+      // The first estimate of a length the open could not tell.
+      if (lengthMs_ < 0 && lengthMs() > 0) Q_EMIT lengthChanged();
       break;
     case GST_MESSAGE_APPLICATION:
+      if (gst_message_has_name(message, kSeekMark)) --seekMarks_;
       if (gst_message_has_name(message, kFrameMessage)) {
         frames_->repaintPending = false;
         if (window_) window_->update();

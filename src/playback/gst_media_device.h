@@ -25,7 +25,8 @@ typedef struct _GstMessage GstMessage;
 //
 // open() is synchronous: it returns once the first frame is ready (or raises
 // basic::Error: kFileNotFound for a missing file, kCannotPlay for a damaged
-// or unplayable one). The other calls return when the pipeline has settled,
+// or unplayable one, and at once for a pipe or anything else that is not a
+// regular file). The other calls return when the pipeline has settled,
 // so a position read right after seek() is the target. Bus messages are
 // handled on the GUI thread through the GLib main loop Qt runs; finished()
 // and errorOccurred() are delivered queued, so a slot may destroy the device.
@@ -34,6 +35,11 @@ typedef struct _GstMessage GstMessage;
 // restarted where it stood, at most kStallRestarts times per file, and then
 // reported as an error: the sound server's stream clock can freeze for good
 // after a pause or seek on a busy machine, and the player must not hang.
+//
+// The length of a file whose header does not tell it (an MP3 of variable
+// rate without one) is measured by reading the whole file on a worker
+// thread: until then lengthMs() is 0, or the parser's estimate once
+// playing, and lengthChanged() says when it is known.
 //
 // Positions never pass the length, and only the end of the stream makes them
 // equal to it: a stream that runs on past its announced duration stands at
@@ -70,7 +76,8 @@ class GstMediaDevice final : public MediaDevice {
   // The video window, or null for media without video.
   QWidget* videoWindow() const;
 
-  struct FrameSlot;  // the latest decoded picture, shared with the streaming thread
+  struct FrameSlot;   // the latest decoded picture, shared with the streaming thread
+  struct LengthScan;  // a scan of the whole file for its length, on a worker thread
 
  private:
   void teardown();
@@ -79,8 +86,10 @@ class GstMediaDevice final : public MediaDevice {
   QString sourceUri(const QString& fileName, QString& localFile);
   void waitSettled();
   void seekPipeline(qint64 ms);
-  void standAtEnd();  // as after playing to the end; finished() when it was playing
+  void standAtEnd();          // as after playing to the end; finished() when it was playing
+  qint64 streamPositionMs();  // the pipeline's, unclamped
   void setUpVideo();
+  void startLengthScan(const QString& path);
   void handleMessage(GstMessage* message);
   void pollBus();
   void checkProgress();
@@ -99,7 +108,10 @@ class GstMediaDevice final : public MediaDevice {
   int restarts_ = 0;
   Drives* drives_ = nullptr;
   std::unique_ptr<SectorSource> sectors_;  // outlives the pipeline that reads it
+  unsigned seekSeqnum_ = 0;                // of the last flushing seek
+  int seekMarks_ = 0;                      // seeks whose mark the bus has not handed over yet
   std::unique_ptr<FrameSlot> frames_;
+  std::shared_ptr<LengthScan> scan_;  // while one runs
   std::unique_ptr<QWidget> window_;
   std::string soundFont_;
   QString fileName_;

@@ -161,6 +161,8 @@ void MediaControl::doOpen() {
     atEnd_ = true;
     updateButtons();
   });
+  connect(device_.get(), &MediaDevice::errorOccurred, this, &MediaControl::PlaybackError);
+  connect(device_.get(), &MediaDevice::lengthChanged, this, &MediaControl::LengthChanged);
   timeFormat_ = deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0 ? Msf : Milliseconds;
   track_ = 1;
   pendingFromMs_ = -1;
@@ -245,30 +247,44 @@ qint64 MediaControl::toMs(qint64 v) const {
   }
 }
 
-qint32 MediaControl::fromMs(qint64 ms, bool trackRelative) const {
+qint64 MediaControl::units(qint64 ms) const {
   switch (timeFormat_) {
     case Frames: {
       const double fps = device_ ? device_->framesPerSecond() : 0;
-      return fps > 0 ? qint32(std::llround(ms * fps / 1000.0)) : qint32(ms);
+      return fps > 0 ? std::llround(ms * fps / 1000.0) : ms;
     }
     case Msf:
+    case Tmsf:
+      return std::llround(ms * kCdFramesPerSecond / 1000.0);
+    case Hms:
+      return ms / 1000;
+    default:
+      return ms;
+  }
+}
+
+qint32 MediaControl::fromMs(qint64 ms, bool trackRelative, qint64 endMs) const {
+  int t = 1;
+  qint64 base = 0;
+  if (timeFormat_ == Tmsf && trackRelative && device_) {
+    t = device_->currentTrack();
+    base = device_->trackStartMs(t);
+  }
+  qint64 u = units(ms - base);
+  // Short of the end, a position stays a unit short of it however it
+  // rounds: the program takes Position = Length for the end of the medium.
+  if (ms < endMs) u = std::max<qint64>(0, std::min(u, units(endMs - base) - 1));
+  switch (timeFormat_) {
+    case Msf:
     case Tmsf: {
-      int t = 1;
-      if (timeFormat_ == Tmsf && trackRelative && device_) {
-        t = device_->currentTrack();
-        ms -= device_->trackStartMs(t);
-      }
-      const qint64 frames = std::llround(ms * kCdFramesPerSecond / 1000.0);
-      const int f = int(frames % 75), totalS = int(frames / 75);
+      const int f = int(u % 75), totalS = int(u / 75);
       const int m = totalS / 60, s = totalS % 60;
       return timeFormat_ == Tmsf && trackRelative ? packTmsf(t, m, s, f) : qint32(m | (s << 8) | (f << 16));
     }
-    case Hms: {
-      const qint64 total = ms / 1000;
-      return qint32((total / 3600) | (((total / 60) % 60) << 8) | ((total % 60) << 16));
-    }
+    case Hms:
+      return qint32((u / 3600) | (((u / 60) % 60) << 8) | ((u % 60) << 16));
     default:
-      return qint32(ms);
+      return qint32(u);
   }
 }
 
@@ -279,13 +295,17 @@ qint32 MediaControl::Position() const {
   // Some media report a position short of or past their length at the end;
   // the program tells the end by Position = Length.
   if (atEnd_ || (length > 0 && pos > length)) pos = length;
-  return fromMs(pos, true);
+  return fromMs(pos, true, length);
 }
 qint32 MediaControl::Length() const { return device_ ? fromMs(device_->lengthMs(), false) : 0; }
 qint32 MediaControl::startpos() const { return device_ ? fromMs(device_->startMs(), true) : 0; }
 void MediaControl::setFrom(qint32 v) {
   from_ = v;
   pendingFromMs_ = toMs(v);
+  // From = Length is the end itself, which a whole number of frames can
+  // fall a few milliseconds short of: the medium would play that stretch.
+  const bool linear = timeFormat_ == Frames || timeFormat_ == Milliseconds;
+  if (device_ && linear && v > 0 && v >= Length()) pendingFromMs_ = device_->lengthMs();
 }
 qint32 MediaControl::Tracks() const { return device_ ? device_->tracks() : 0; }
 qint32 MediaControl::Mode() const { return device_ ? device_->mode() : MediaDevice::NotOpen; }

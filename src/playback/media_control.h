@@ -22,7 +22,8 @@ class QToolButton;
 // Next, Back and Step whenever a device is open; Eject for the CD drive.
 // Status events come every UpdateInterval ms while a device is open.
 // Once the medium has played to its end, Position equals Length in every
-// time format until the next play, seek or open.
+// time format until the next play, seek or open; before, it stays below,
+// however the conversion rounds.
 class MediaControl : public QWidget {
   Q_OBJECT
  public:
@@ -76,13 +77,20 @@ class MediaControl : public QWidget {
   void StopClick();
   void EjectClick();
   void StatusUpdate();
+  // The device stopped by itself on an error while playing; the message
+  // names the medium and the cause.
+  void PlaybackError(const QString& message);
+  // The medium's length became known, or exact, after the open.
+  void LengthChanged();
 
  private:
   void press(Button b);
   void raiseEvent(Button b);
   void updateButtons();
   qint64 toMs(qint64 v) const;
-  qint32 fromMs(qint64 ms, bool trackRelative) const;
+  qint64 units(qint64 ms) const;  // whole units of the time format: ms, frames, CD frames or seconds
+  // endMs: the medium's end, for a position (-1: a length or start).
+  qint32 fromMs(qint64 ms, bool trackRelative, qint64 endMs = -1) const;
   void doOpen();
   void doClose();
   void doSeekTrack(int delta);

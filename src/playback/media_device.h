@@ -63,6 +63,9 @@ class MediaDevice : public QObject {
   // file device always queues them, so its slots may close it.
   void finished();
   void errorOccurred(const QString& message);
+  // The length became known, or exact, after open() had returned with a
+  // length of 0 or an estimate (a file measured while it plays).
+  void lengthChanged();
 };
 
 // Makes the device for a control's DeviceType: "cdaudio" for the CD drive,

@@ -78,7 +78,8 @@ void statusFileModes(frmcd& w) {
   if (w.listmode) {
     const qint32 length = m.Length();
     const qint32 position = m.Position();
-    if (length == position) {  // the entry has ended
+    // A length of 0 while playing is one the device is still measuring.
+    if (length == position && (length != 0 || m.Mode() != MediaDevice::Playing)) {  // the entry has ended
       selectRow(*w.lsttrack, w.curfile == w.listcount - 1 ? 1 : w.curfile + 1);
       nextEntry(w);
       w.playfile();
@@ -91,9 +92,13 @@ void statusFileModes(frmcd& w) {
   }
   const qint32 length = m.Length();
   const qint32 position = m.Position();
-  qint16 p = basic::toInt16(double(position) / double(length) * 100);  // a length of 0 raises
-  if (p > w.HScroll1->Max()) p = 100;
-  w.HScroll1->setValue(p);
+  // Without a length (not measured yet, or an empty medium) there is nothing
+  // to scale the slider by; it stays where it is.
+  if (length != 0) {
+    qint16 p = basic::toInt16(double(position) / double(length) * 100);
+    if (p > w.HScroll1->Max()) p = 100;
+    w.HScroll1->setValue(p);
+  }
   if (m.Mode() == MediaDevice::Playing) {
     w.setIndicator(true);
   } else {
@@ -209,6 +214,18 @@ void frmcd::mcicdplayer_StatusUpdate() {
     lsttrack->clear();
     show();
   }
+}
+
+// The medium stopped on an error while it played (a decoder error, the
+// sound server gone, a stream that stopped moving): said once, with no
+// status tick behind the message. A list then goes on with its next entry,
+// as it does when an entry ends; a single file stays stopped.
+void frmcd::mcicdplayer_PlaybackError(const QString& message) {
+  const int interval = mcicdplayer->UpdateInterval();
+  mcicdplayer->setUpdateInterval(0);
+  setIndicator(false);
+  platform().messages.show(QStringLiteral("播放出错，已停止。\n") + message, kTitle);
+  if (listmode) mcicdplayer->setUpdateInterval(interval);
 }
 
 // Seeks while the thumb is dragged; the next status tick leaves the slider alone.

@@ -125,7 +125,7 @@ void TestMainWindow::deletedBackgroundResets() {
   f.fp.settings.set(QStringLiteral("size"), QStringLiteral("bg"), kGone);
   f.fp.settings.set(QStringLiteral("kj"), QStringLiteral("cd"), QStringLiteral("0"));
   frmcd& w = f.start();
-  QCOMPARE(f.fp.messages.texts(), QStringList{"背景文件不存在。背景文件复位。"});
+  QCOMPARE(f.fp.messages.boxes, QStringList{"Savrel超级播放器: 背景文件不存在。背景文件复位。"});
   QCOMPARE(f.fp.settings.writes, (kAllOn + QStringList{"size/height=2685", "size/width=3495", "size/top=2895",
                                                        "size/left=4005", "size/bg=" + kBg}));
   QCOMPARE(QRectF(w.Left(), w.Top(), w.Width(), w.Height()), QRectF(4005, 2895, 3495, 2685));
@@ -137,8 +137,8 @@ void TestMainWindow::missingDefaultBackgroundEnds() {
   Fixture f(false);
   f.fp.settings.set(QStringLiteral("size"), QStringLiteral("bg"), kGone);
   QVERIFY_THROWS_EXCEPTION(ProgramEnded, f.start());
-  QCOMPARE(f.fp.messages.texts(),
-           (QStringList{"背景文件不存在。背景文件复位。", "背景复位失败！bg.bmp丢失，请重装。"}));
+  QCOMPARE(f.fp.messages.boxes, (QStringList{"Savrel超级播放器: 背景文件不存在。背景文件复位。",
+                                             "Savrel超级播放器: 背景复位失败！bg.bmp丢失，请重装。"}));
   QCOMPARE(f.fp.settings.value(QStringLiteral("size"), QStringLiteral("bg")), kGone);  // next start says the same
 
   Fixture none(false);  // nothing stored and no bg.bmp: starts without a picture
@@ -155,6 +155,7 @@ void TestMainWindow::reloadKeepsPlaybackMembers() {
   w.multidir = QStringLiteral("/music");
   w.cmd_scr->show();
   w.HScroll1->show();
+  w.setWindowTitle(QStringLiteral("Savrel超级播放器-播放多媒体文件"));
   f.fp.settings.writes.clear();
 
   w.reload();
@@ -166,7 +167,8 @@ void TestMainWindow::reloadKeepsPlaybackMembers() {
   QCOMPARE(w.curfile, qint16(2));
   QCOMPARE(w.multidir, QStringLiteral("/music"));
   QCOMPARE(f.hidden(), (QStringList{"HScroll1", "cmd_scr"}));
-  QCOMPARE(f.fp.mixers.state.opens, 2);  // a new volume object
+  QCOMPARE(w.windowTitle(), QStringLiteral("Savrel超级播放器"));  // the start-up caption again
+  QCOMPARE(f.fp.mixers.state.opens, 2);                           // a new volume object
   QVERIFY(w.isVisible());
 }
 

@@ -1,15 +1,23 @@
 // The platform pieces on the real files they write, and the file dialog contract.
 #include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/autoplay_registry.h"
+#include "app/instance_lock.h"
 #include "app/settings_store.h"
 #include "core/basic.h"
 #include "fakes/fakes.h"
@@ -18,6 +26,10 @@ namespace {
 QString readAll(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+QByteArray readBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 void writeAll(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
@@ -42,9 +54,14 @@ class TestPlatform : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   void settingsValueCannotInjectKeys();
-  void settingsDamagedFile_data();
-  void settingsDamagedFile();
+  void settingsFileKept_data();
+  void settingsFileKept();
+  void autoPlayMimeApps_data();
+  void autoPlayMimeApps();
+  void autoPlayFiles_data();
   void autoPlayFiles();
+  void instanceLock_data();
+  void instanceLock();
   void dialogContract();
 };
 
@@ -55,47 +72,195 @@ void TestPlatform::settingsValueCannotInjectKeys() {
   QCOMPARE(store.read(kApp, kKj, QStringLiteral("list"), QStringLiteral("1")), QStringLiteral("1"));
 }
 
-void TestPlatform::settingsDamagedFile_data() {
+void TestPlatform::settingsFileKept_data() {
   QTest::addColumn<QByteArray>("content");
   QTest::addColumn<bool>("unreadable");
-  QTest::newRow("binary") << QByteArray("\x00\x01[kj]\ncd=0\xff", 12) << false;
-  QTest::newRow("broken header") << QByteArray("[kj\ncd=0\n") << false;
-  QTest::newRow("huge") << QByteArray(2 << 20, 'x') << false;
-  QTest::newRow("write-only") << QByteArray("[kj]\ncd=0\n") << true;
+  QTest::addColumn<QByteArray>("after");  // the file once kj/cd=0 is written
+  QTest::addColumn<QByteArray>("aside");  // what mirova.ini.damaged holds, null for no such file
+  const QByteArray binary("\x00\x01[kj]\ncd=0\xff", 12), huge(2 << 20, 'x'), fresh("[kj]\ncd=0\n");
+  QTest::newRow("binary") << binary << false << fresh << binary;
+  QTest::newRow("huge") << huge << false << fresh << huge;
+  QTest::newRow("broken header") << QByteArray("[kj\ncd=0\n") << false << QByteArray("[kj\ncd=0\n\n[kj]\ncd=0\n")
+                                 << QByteArray();
+  QTest::newRow("write-only") << fresh << true << fresh << QByteArray();
+  QTest::newRow("not UTF-8") << QByteArray("[size]\nbg=/home/caf\xe9.bmp\n[kj]\ncd=1\n") << false
+                             << QByteArray("[size]\nbg=/home/caf\xe9.bmp\n[kj]\ncd=0\n") << QByteArray();
+  QTest::newRow("CRLF") << QByteArray("[kj]\r\ncd=1\r\nlist=0\r\n") << false << QByteArray("[kj]\r\ncd=0\r\nlist=0\r\n")
+                        << QByteArray();
+  QTest::newRow("blank lines at the end")
+      << QByteArray("[kj]\ncd=1\n\n\n") << false << QByteArray("[kj]\ncd=0\n\n\n") << QByteArray();
 }
 
-void TestPlatform::settingsDamagedFile() {
+// Lines the program does not change come back byte for byte; a file read as
+// damaged is kept beside the new one, an unreadable one is not written at all.
+void TestPlatform::settingsFileKept() {
   QFETCH(QByteArray, content);
   QFETCH(bool, unreadable);
+  QFETCH(QByteArray, after);
+  QFETCH(QByteArray, aside);
   QTemporaryDir dir;
   const QString path = dir.path() + QStringLiteral("/mirova/mirova.ini");
   writeAll(path, content);
   if (unreadable) QFile::setPermissions(path, QFileDevice::WriteOwner);
-  const auto restore = dropDacOverride();
-  IniSettingsStore store(dir.path());
-  QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QStringLiteral("1"));
-  store.write(kApp, kKj, QStringLiteral("cd"), QStringLiteral("0"));
-  QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QString(unreadable ? "1" : "0"));
+  {
+    const auto restore = dropDacOverride();
+    IniSettingsStore store(dir.path());
+    QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QStringLiteral("1"));
+    store.write(kApp, kKj, QStringLiteral("cd"), QStringLiteral("0"));
+    QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QString(unreadable ? "1" : "0"));
+  }
   QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  if (unreadable) QCOMPARE(readAll(path), QString::fromUtf8(content));  // never replaced
+  QCOMPARE(readBytes(path), after);
+  QCOMPARE(readBytes(path + QStringLiteral(".damaged")), aside);
+}
+
+// Every other association of the desktop lives in this file: one that cannot
+// be read whole is never replaced.
+void TestPlatform::autoPlayMimeApps_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QByteArray>("after");  // null: unchanged
+  QByteArray many("[Added Associations]\n");
+  for (int i = 0; many.size() <= 1 << 20; ++i) many += "image/x-" + QByteArray::number(i) + "=viewer.desktop;\n";
+  QTest::newRow("not UTF-8") << QByteArray("[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n")
+                             << QByteArray(
+                                    "[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n"
+                                    "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
+                                    "x-content/audio-cdda=mirova.desktop;\n");
+  QTest::newRow("binary") << QByteArray("[Added Associations]\n\x00\x01", 23) << QByteArray();
+  QTest::newRow("over a megabyte") << many << QByteArray();
+}
+
+void TestPlatform::autoPlayMimeApps() {
+  QFETCH(QByteArray, content);
+  QFETCH(QByteArray, after);
+  QTemporaryDir data, config;
+  const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
+  writeAll(mimeapps, content);
+  DesktopAutoPlayRegistry(data.path(), config.path(), {}).registerAudioCdCommand(QStringLiteral("/opt/mirova/mirova"));
+  QCOMPARE(readBytes(mimeapps), after.isNull() ? content : after);
+  QCOMPARE(QDir(config.path()).entryList(QDir::Files), QStringList{"mimeapps.list"});
+}
+
+void TestPlatform::autoPlayFiles_data() {
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<QString>("exec");  // the Exec= line as written; empty: nothing registered
+  QTest::newRow("blank and percent") << "/my apps/100%/mirova"
+                                     << R"(Exec="/my apps/100%%/mirova")";
+  QTest::newRow("newline") << "/opt/a\nb/mirova"
+                           << R"(Exec="/opt/a\nb/mirova")";
+  QTest::newRow("tab and return") << "/opt/a\tb\rc/mirova"
+                                  << R"(Exec="/opt/a\tb\rc/mirova")";
+  QTest::newRow("escape character") << "/opt/a\x1b[2J/mirova" << QString();
 }
 
 void TestPlatform::autoPlayFiles() {
+  QFETCH(QString, command);
+  QFETCH(QString, exec);
   QTemporaryDir data, config;
   const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
-  writeAll(mimeapps,
-           "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
-           "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n");
+  const QByteArray users =
+      "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
+      "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n";
+  writeAll(mimeapps, users);
   DesktopAutoPlayRegistry reg(data.path(), config.path(), {});
-  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(QStringLiteral("/my apps/100%/mirova"));
+  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(command);
 
-  const QString desktop = readAll(data.path() + QStringLiteral("/applications/mirova.desktop"));
-  QVERIFY(desktop.contains(QStringLiteral("\nExec=\"/my apps/100%%/mirova\"\n")));
-  QVERIFY(desktop.contains(QStringLiteral("\nMimeType=x-content/audio-cdda;\n")));
+  const QString desktopFile = data.path() + QStringLiteral("/applications/mirova.desktop");
+  if (exec.isEmpty()) {  // refused: no desktop file, the user's associations untouched
+    QVERIFY(!QFile::exists(desktopFile));
+    QCOMPARE(readAll(mimeapps), QString::fromUtf8(users));
+    return;
+  }
+  const QStringList lines = readAll(desktopFile).split(QLatin1Char('\n'));
+  QCOMPARE(lines.filter(QStringLiteral("Exec=")), QStringList{exec});
+  QVERIFY(lines.contains(QStringLiteral("MimeType=x-content/audio-cdda;")));
+  QProcess validate;  // the desktop's own checker reads the file as the desktop will
+  validate.start(QStringLiteral("desktop-file-validate"), {desktopFile});
+  QVERIFY(validate.waitForFinished());
+  QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
   QCOMPARE(readAll(mimeapps),
            QStringLiteral("# user's own\n[Default Applications]\ntext/html=firefox.desktop\n"
                           "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
                           "x-content/audio-cdda=mirova.desktop;other.desktop;\nimage/png=viewer.desktop;\n"));
+}
+
+void TestPlatform::instanceLock_data() {
+  QTest::addColumn<int>("runtime");          // 0 a folder of ours, 1 read-only, 2 not set
+  QTest::addColumn<bool>("linkedFallback");  // /tmp/mirova-<uid> is a link someone planted
+  QTest::addColumn<bool>("full");            // nothing can be written anywhere
+  QTest::addColumn<QByteArray>("leftover");  // a lock file there before the start
+  QTest::addColumn<QString>("lockAt");       // where the lock lands; empty: nowhere, and a second copy starts too
+  const QString tmpFallback = QStringLiteral("tmp/mirova-%1/mirova/mirova.lock").arg(getuid());
+  QTest::newRow("runtime folder") << 0 << false << false << QByteArray() << "run/mirova/mirova.lock";
+  QTest::newRow("read-only runtime folder") << 1 << false << false << QByteArray() << tmpFallback;
+  QTest::newRow("no runtime folder, /tmp one not ours")
+      << 2 << true << false << QByteArray() << "config/mirova/mirova.lock";
+  QTest::newRow("disk full") << 0 << false << true << QByteArray() << QString();
+  QTest::newRow("empty lock left behind") << 0 << false << false << QByteArray("") << "run/mirova/mirova.lock";
+  QTest::newRow("another machine's lock")
+      << 0 << false << false << QByteArray("other host") << "run/mirova/mirova.lock";
+}
+
+// Only a copy that is alive keeps another from starting; any other trouble
+// with the lock lets the player start, with the lock wherever it can go.
+void TestPlatform::instanceLock() {
+  QFETCH(int, runtime);
+  QFETCH(bool, linkedFallback);
+  QFETCH(bool, full);
+  QFETCH(QByteArray, leftover);
+  QFETCH(QString, lockAt);
+  QTemporaryDir dir;
+  const QString d = dir.path() + QLatin1Char('/');
+  for (const char* sub : {"run", "tmp", "config", "elsewhere"}) QVERIFY(QDir(d).mkdir(QLatin1String(sub)));
+  QVERIFY(::chmod(QFile::encodeName(d + "run").constData(), runtime == 1 ? 0500 : 0700) == 0);
+  if (linkedFallback) QVERIFY(QFile::link(d + "elsewhere", d + QStringLiteral("tmp/mirova-%1").arg(getuid())));
+  if (!leftover.isNull()) {
+    QVERIFY(QDir(d).mkpath("run/mirova"));
+    if (leftover == "other host") {  // a real lock of this process, as another machine sharing the folder
+      QLockFile real(d + "run/mirova/mirova.lock");
+      QVERIFY(real.tryLock(0));
+      QList<QByteArray> lines = readBytes(d + "run/mirova/mirova.lock").split('\n');
+      real.unlock();
+      lines[2] = "elsewhere.example";
+      leftover = lines.join('\n');
+    }
+    writeAll(d + "run/mirova/mirova.lock", leftover);
+  }
+  const QByteArray saved[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("TMPDIR"), qgetenv("XDG_CONFIG_HOME")};
+  const auto restoreEnv = qScopeGuard([&saved] {
+    qputenv("XDG_RUNTIME_DIR", saved[0]);
+    qputenv("TMPDIR", saved[1]);
+    qputenv("XDG_CONFIG_HOME", saved[2]);
+  });
+  if (runtime == 2)
+    qunsetenv("XDG_RUNTIME_DIR");
+  else
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(d + "run"));
+  qputenv("TMPDIR", QFile::encodeName(d + "tmp"));
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(d + "config"));
+
+  const auto restoreCaps = dropDacOverride();
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit noWrites{0, limit.rlim_max};
+  if (full) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+    setrlimit(RLIMIT_FSIZE, &noWrites);
+  }
+  const auto unlimit = qScopeGuard([&limit] { setrlimit(RLIMIT_FSIZE, &limit); });
+  FileInstanceLock first(FileInstanceLock::defaultFolders()), second(FileInstanceLock::defaultFolders());
+  QVERIFY(first.acquire());
+  QCOMPARE(second.acquire(), lockAt.isEmpty());
+  QVERIFY(first.acquire());  // asked again at every reload
+  QStringList locks;
+  QDirIterator it(d, {"*.lock"}, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) locks << it.next().mid(d.size());
+  QCOMPARE(locks, lockAt.isEmpty() ? QStringList() : QStringList{lockAt});
+  if (lockAt.startsWith("tmp/")) {  // a fallback folder is ours alone
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(d + QStringLiteral("tmp/mirova-%1").arg(getuid())).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 0777, 0700u);
+  }
 }
 
 void TestPlatform::dialogContract() {

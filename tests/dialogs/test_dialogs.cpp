@@ -35,7 +35,7 @@ class TestDialogs : public QObject {
     f.fp.launcher.installed = QStringList{QStringLiteral("hardinfo")};
     f.fp.launcher.startFails = true;
     a->cmdSysInfo->click();  // one that does not start
-    QCOMPARE(f.fp.messages.texts(), QStringList(2, QStringLiteral("此时系统信息不可用")));
+    QCOMPARE(f.fp.messages.boxes, QStringList(2, QStringLiteral("Savrel超级播放器: 此时系统信息不可用")));
     QVERIFY(a->isVisible());
     a->cmdSysInfo->setFocus();
     QTest::keyClick(a->cmdSysInfo, Qt::Key_Escape);
@@ -49,7 +49,7 @@ class TestDialogs : public QObject {
     QPointer<Dialog> notice = f.w.captureNotice;
     QVERIFY(notice && notice->isVisible() && f.w.cmd_scr->isHidden());
     QTest::mouseClick(notice->Command1, Qt::LeftButton);  // no display tool on this machine
-    QCOMPARE(f.fp.messages.texts(), QStringList{"无法打开dxdiag！可能是未安装directX。"});
+    QCOMPARE(f.fp.messages.boxes, QStringList{"Savrel超级播放器: 无法打开dxdiag！可能是未安装directX。"});
     QTest::mouseClick(notice->OKButton, Qt::LeftButton);
     QVERIFY(!f.w.cmd_scr->isHidden());
     QTRY_VERIFY(!notice);

@@ -17,6 +17,11 @@ void FakeSettings::write(const QString&, const QString& section, const QString& 
 
 QString FakeSettings::value(const QString& section, const QString& key) const { return values.value(id(section, key)); }
 
+void FakeMessages::show(const QString& text, const QString& title, Icon icon) {
+  shown << text;
+  boxes << (icon == Icon::Stop ? QStringLiteral("[stop] ") : QString()) + title + QStringLiteral(": ") + text;
+}
+
 QPixmap FakePictures::add(const QString& path, const QSize& size, const QColor& colour) {
   QPixmap p(size);
   p.fill(colour);
@@ -91,7 +96,7 @@ void FakeMediaDevice::open(const QString& fileName) {
 
 void FakeMediaDevice::play() {
   s_.log << QStringLiteral("play");
-  mode_ = pos_ >= len_ ? Stopped : Playing;
+  mode_ = len_ > 0 && pos_ >= len_ ? Stopped : Playing;  // a length of 0: not known yet
 }
 
 void FakeMediaDevice::pause() {
@@ -112,11 +117,22 @@ void FakeMediaDevice::seek(qint64 ms) {
 void FakeMediaDevice::advance(qint64 ms) {
   if (mode_ != Playing) return;
   pos_ += ms;
-  if (pos_ >= len_) {
+  if (len_ > 0 && pos_ >= len_) {
     pos_ = len_;
     mode_ = Stopped;
     Q_EMIT finished();
   }
+}
+
+void FakeMediaDevice::fail(const QString& message) {
+  mode_ = Stopped;
+  Q_EMIT errorOccurred(message);
+  Q_EMIT finished();
+}
+
+void FakeMediaDevice::learnLength(qint64 ms) {
+  len_ = ms;
+  Q_EMIT lengthChanged();
 }
 
 std::unique_ptr<MediaDevice> FakeMedia::create(const QString& deviceType) {

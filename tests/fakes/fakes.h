@@ -57,7 +57,8 @@ class FakeAutoPlay : public AutoPlayRegistry {
 class FakeMessages : public MessageBoxes {
  public:
   QStringList shown;  // the texts, in order
-  void show(const QString& text, const QString&, Icon) override { shown << text; }
+  QStringList boxes;  // the same as "title: text", "[stop] " before it for the stop icon
+  void show(const QString& text, const QString& title, Icon icon) override;
   QStringList texts() const { return shown; }
 };
 
@@ -150,6 +151,8 @@ class FakeMediaDevice : public MediaDevice {
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
+  void fail(const QString& message);  // stops on an error while playing, as a backend does
+  void learnLength(qint64 ms);        // a length measured after the open
 
  private:
   Script& s_;

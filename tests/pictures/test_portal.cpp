@@ -57,6 +57,7 @@ class TestPortal : public QObject {
     portal.close();  // kills it and waits
     QCOMPARE(img.size(), QSize(64, 48));
     QCOMPARE(img.pixelColor(10, 10), QColor(Qt::cyan));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("shot.png"))));  // one file per capture would pile up
   }
 };
 

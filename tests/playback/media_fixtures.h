@@ -31,7 +31,8 @@ inline QByteArray wrapCdxa(const QByteArray& ps) {
 class SinkRecorder {
  public:
   static constexpr int kRate = 44100;
-  bool start() {
+  bool start() {  // again after the sound server was restarted
+    parec_.close();
     parec_.start("parec",
                  {"--device=mirova_test.monitor", "--raw", "--format=s16le", "--channels=2", "--latency-msec=20"});
     return parec_.waitForStarted(5000) && parec_.waitForReadyRead(5000);

@@ -117,6 +117,78 @@ class TestFileMode : public QObject {
       QCOMPARE(r.log, QStringList({"stop", QString("seek %1").arg(expected * 40), "play"}).mid(action != "slider"));
   }
 
+  // Position reaches Length only at the end, in every time format: a list
+  // must not move on while the last fraction of a unit still plays.
+  void endOnlyAtTheEnd_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("length");  // ms
+    QTest::newRow("milliseconds") << int(MediaControl::Milliseconds) << 3000;
+    QTest::newRow("frames of 40 ms") << int(MediaControl::Frames) << 3010;
+    QTest::newRow("minutes, seconds, CD frames") << int(MediaControl::Msf) << 3000;
+    QTest::newRow("hours, minutes, seconds") << int(MediaControl::Hms) << 3999;
+  }
+
+  void endOnlyAtTheEnd() {
+    QFETCH(int, format);
+    QFETCH(int, length);
+    Rig r;
+    r.chooseFile("/m/a.mp3", length);
+    r.mc().setTimeFormat(format);
+    r.dev().setPosition(length - 1);
+    QVERIFY(r.mc().Position() != r.mc().Length());
+    r.dev().advance(1);
+    QCOMPARE(r.mc().Position(), r.mc().Length());
+  }
+
+  // A length the device is still measuring reads 0: no end and no
+  // division by it; the time label shows the length once it is known.
+  void lengthKnownLater() {
+    Rig r;
+    r.fp.media.script.lengths[r.at("a.wav")] = 0;
+    Rig::choose(r.open(), {"a.wav", "b.mp3"}, true);
+    QCOMPARE(r.w.lbltime->text(), QStringLiteral("00:00"));
+    for (int tick = 0; tick < 2; ++tick) {
+      Q_EMIT r.mc().StatusUpdate();
+      r.dev().advance(1000);
+    }
+    QCOMPARE(r.opened(), QStringList{"open " + r.at("a.wav")});
+    QCOMPARE(r.mc().Mode(), int(MediaDevice::Playing));
+    QCOMPARE(r.w.lsttrack->count(), 3);
+    r.dev().learnLength(186000);
+    QCOMPARE(r.w.lbltime->text(), QStringLiteral("03:06"));
+    QCOMPARE(r.mc().TimeFormat(), int(MediaControl::Frames));
+    Q_EMIT r.mc().StatusUpdate();
+    QCOMPARE(r.w.HScroll1->Value(), 1);  // 2 s of 186
+  }
+
+  // An error while playing is said once; the window stays usable, and a
+  // list goes on with its next entry.
+  void playbackErrorShownOnce_data() {
+    QTest::addColumn<bool>("list");
+    QTest::newRow("single file") << false;
+    QTest::newRow("playlist") << true;
+  }
+
+  void playbackErrorShownOnce() {
+    QFETCH(bool, list);
+    Rig r;
+    if (list)
+      Rig::choose(r.open(), {"a.wav", "b.mp3"}, true);
+    else
+      r.chooseFile(r.at("a.wav"), 3000);
+    r.dev().advance(1000);
+    r.dev().fail("Cannot play \"" + r.at("a.wav") + "\": the decoder gave up");
+    QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 播放出错，已停止。\nCannot play \"" + r.at("a.wav") +
+                                              "\": the decoder gave up"});
+    QCOMPARE(r.w.lblindicator->palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
+    QCOMPARE(r.mc().UpdateInterval(), list ? 1000 : 0);
+    Q_EMIT r.mc().StatusUpdate();
+    QCOMPARE(r.opened().last(), "open " + r.at(list ? "b.mp3" : "a.wav"));
+    QVERIFY(r.w.isEnabled());
+    QCOMPARE(r.mc().button(MediaControl::Play)->isEnabled(), !list);  // a list plays its next entry
+    QCOMPARE(r.fp.messages.boxes.size(), 1);
+  }
+
   // One file twice in a list goes on through the window left without OK, and wraps at the end.
   void playlistGoesOnAndWraps() {
     for (const bool frameClose : {false, true}) {
@@ -168,7 +240,7 @@ class TestFileMode : public QObject {
     Q_EMIT m.Drive1->activated(i);
     QCOMPARE(m.Drive1->drive(), QStringLiteral("c:"));
     QCOMPARE(m.Dir1->path(), QStringLiteral("/"));
-    QCOMPARE(r.fp.messages.texts(), QStringList{"驱动器错误！"});
+    QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 驱动器错误！"});
   }
 
   // Root, optical drives, then removable media.

@@ -1,10 +1,17 @@
 // The GStreamer device on media made by the test, heard through the private null sink's monitor.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QtTest>
 #include <QtWidgets>
+#include <atomic>
+#include <thread>
 
 #include <gst/gst.h>
 
 #include "app/frmcd.h"
+#include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "playback/gst_media_device.h"
 #include "playback/gst_setup.h"
@@ -12,15 +19,9 @@
 #include "playback/media_control.h"
 #include "playback/media_fixtures.h"
 #include "playback/multi.h"
+#include "real_media.h"
 
 namespace {
-// A format 0 MIDI file: six quarter notes at 120 beats per minute, 3 s in all.
-QByteArray makeMidi() {
-  QByteArray t("\0\xFF\x51\x03\x07\xA1\x20\0\xC0\0", 10);  // tempo 500000 us per quarter, piano
-  for (const char n : {60, 64, 67, 72, 67, 64}) t += QByteArray("\0\x90", 2) + n + "\x64\x83\x60\x80" + n + "\x40";
-  return QByteArray("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0\x44", 22) + t + QByteArray("\0\xFF\x2F\0", 4);
-}
-
 // The libav libraries mapped into this process, by file name.
 QStringList libavMapped() {
   QFile maps("/proc/self/maps");
@@ -34,6 +35,8 @@ QStringList libavMapped() {
 }
 }  // namespace
 
+using realmedia::Window;
+
 class TestGstMediaDevice : public QObject {
   Q_OBJECT
   QTemporaryDir dir_;
@@ -41,15 +44,12 @@ class TestGstMediaDevice : public QObject {
 
   QString path(const QString& name) const { return dir_.filePath(name); }
   void ffmpeg(const QStringList& sources, const QStringList& options, const QString& name) {
-    QStringList args{"-v", "error", "-y"};
-    for (const QString& source : sources) args += QStringList{"-f", "lavfi", "-i", source};
-    QCOMPARE(QProcess::execute("ffmpeg", args + options + QStringList{path(name)}), 0);
-  }
-  void write(const QString& name, const QByteArray& bytes) {
-    QFile f(path(name));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    QVERIFY(realmedia::ffmpeg(sources, options, path(name)));
   }
   int peak() { return sink_.peak(); }  // the loudest sample the monitor recorded since the last call
+  void write(const QString& name, const QByteArray& bytes) { QVERIFY(realmedia::write(path(name), bytes)); }
+
+  void startMonitor() { QVERIFY2(sink_.start(), "parec did not start"); }  // again after the server restarted
 
  private Q_SLOTS:
   void initTestCase() {
@@ -61,12 +61,20 @@ class TestGstMediaDevice : public QObject {
     ffmpeg({bars, sine}, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, "mpeg4.avi");
     ffmpeg({"testsrc=size=352x288:rate=25:duration=3", sine}, {"-target", "pal-vcd", "-f", "vcd"}, "vcd.mpg");
     for (const QString n : {"1", "2", "3"}) ffmpeg({"sine=duration=0.6"}, {"-ac", "2"}, n + ".wav");  // a playlist
-    write("notes.mid", makeMidi());
-    QFile vcd(path("vcd.mpg")), mpg(path("bars.mpg"));
-    QVERIFY(vcd.open(QIODevice::ReadOnly) && mpg.open(QIODevice::ReadOnly));
-    write("AVSEQ01.DAT", fixtures::wrapCdxa(vcd.readAll()));
-    write("cut.mpg", mpg.read(100));
-    QVERIFY2(sink_.start(), "parec did not start");
+    // Two MP3s joined as audiobooks are: the first one's frame-count header
+    // announces 1 s of the 6 s that play.
+    ffmpeg({"sine=frequency=440:duration=1"}, {"-ac", "2", "-b:a", "128k"}, "part1.mp3");
+    ffmpeg({"sine=frequency=660:duration=5"}, {"-ac", "2", "-b:a", "128k"}, "part2.mp3");
+    write("joined.mp3", realmedia::read(path("part1.mp3")) + realmedia::read(path("part2.mp3")));
+    // Two minutes of variable rate without a length header: measured by a
+    // read of the whole file (slowed down in test_gst_media_device_slow_disk).
+    ffmpeg({"anoisesrc=d=120:c=pink:a=0.2", "sine=f=300:d=120"},
+           {"-filter_complex", "[0][1]amix", "-ac", "2", "-q:a", "0", "-write_xing", "0"}, "slow_vbr.mp3");
+    write("notes.mid", realmedia::midi());
+    write("AVSEQ01.DAT", fixtures::wrapCdxa(realmedia::read(path("vcd.mpg"))));
+    write("cut.mpg", realmedia::read(path("bars.mpg")).left(100));
+    QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.wav")).constData(), 0600), 0);
+    startMonitor();
   }
 
   // What this player plays most never maps libav's large libraries. Once
@@ -154,16 +162,12 @@ class TestGstMediaDevice : public QObject {
     QCOMPARE(dev.positionMs(), dev.lengthMs());
   }
 
-  void rejectsBadFiles() {
-    for (const auto& [file, number] :
-         {std::pair{"gone.wav", basic::kFileNotFound}, {"cut.mpg", GstMediaDevice::kCannotPlay}}) {
-      try {
-        GstMediaDevice().open(path(file));
-        QFAIL("open succeeded");
-      } catch (const basic::Error& e) {
-        QVERIFY2(e.number() == number && e.description().contains(file), qPrintable(e.description()));
-      }
-    }
+  void rejectsBadFiles_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("number");
+    QTest::newRow("missing") << "gone.wav" << basic::kFileNotFound;
+    QTest::newRow("damaged") << "cut.mpg" << GstMediaDevice::kCannotPlay;
+    QTest::newRow("named pipe") << "pipe.wav" << GstMediaDevice::kCannotPlay;
   }
 
   // Without its module the player still runs; opening a file says why it cannot play.
@@ -178,31 +182,232 @@ class TestGstMediaDevice : public QObject {
     }
   }
 
-  // A sound server that stops taking sound must not hang the player: the device
-  // restarts the stream where it stood and, when that does not help, reports it.
-  void stalledSoundIsReported() {
+  // Refused with the file's name, and at once: reading a pipe that nobody
+  // writes to waits for good. Should the open wait all the same, a writer
+  // comes after 3 s and ends each read, so the test ends, failing.
+  void rejectsBadFiles() {
+    QFETCH(QString, file);
+    QFETCH(int, number);
+    std::atomic<bool> done{false};
+    std::thread writer([this, &done] {
+      for (int waited = 0; waited < 3000 && !done; waited += 10) QThread::msleep(10);
+      for (; !done; QThread::msleep(10)) {  // every open of the pipe gets its end of file
+        const int fd = ::open(QFile::encodeName(path("pipe.wav")).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+      }
+    });
+    const auto join = qScopeGuard([&] {
+      done = true;
+      writer.join();
+    });
+    QElapsedTimer took;
+    took.start();
+    try {
+      GstMediaDevice().open(path(file));
+      QFAIL("open succeeded");
+    } catch (const basic::Error& e) {
+      QVERIFY2(e.number() == number && e.description().contains(file), qPrintable(e.description()));
+    }
+    if (file == "pipe.wav") QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+  }
+
+  // Back, Step or the slider just as the stream ends: the end of stream
+  // posted before the seek belongs to the old segment and must not end the
+  // file at its new place.
+  void endBeforeSeekIgnored_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("wav") << "tone.wav";
+    QTest::newRow("midi, whose end does not carry the seek's number") << "notes.mid";
+  }
+  void endBeforeSeekIgnored() {
+    QFETCH(QString, file);
     GstMediaDevice dev;
-    dev.open(path("tone.wav"));
-    QSignalSpy errors(&dev, &MediaDevice::errorOccurred), finished(&dev, &MediaDevice::finished);
+    dev.open(path(file));
+    QSignalSpy finished(&dev, &MediaDevice::finished);
+    dev.seek(dev.lengthMs() - 200);
     dev.play();
-    QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 10000);
-    QCOMPARE(QProcess::execute("pactl", {"suspend-sink", "mirova_test", "1"}), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 3 * GstMediaDevice::kStallMs + 5000);
-    QProcess::execute("pactl", {"suspend-sink", "mirova_test", "0"});
-    QCOMPARE(finished.size(), 1);
-    QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
-    QVERIFY2(errors[0][0].toString().contains("tone.wav"), qPrintable(errors[0][0].toString()));
+    QThread::msleep(3000);  // no events run: the end waits on the bus
+    dev.seek(500);
+    QTest::qWait(1000);
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(dev.mode(), int(MediaDevice::Playing));
+    QVERIFY2(dev.positionMs() > 500 && dev.positionMs() < 2500, qPrintable(QString::number(dev.positionMs())));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);  // its own end still comes
+  }
+
+  // Played on past the announced length, a file is neither taken for
+  // stalled (the watchdog would restart it and give up with an error) nor
+  // cut by the list going on at that length: it ends where its sound ends.
+  void playsPastAnnouncedLength() {
+    Window w;
+    w.playList(dir_.path(), {"joined.mp3", "1.wav"});
+    QVERIFY2(w.w.mcicdplayer->device()->lengthMs() < 1500, "the header announces 1 s");
+    QElapsedTimer playing;
+    playing.start();
+    QTRY_COMPARE_WITH_TIMEOUT(w.w.curfile, qint16(2), 20000);
+    QVERIFY2(playing.elapsed() > 5500, qPrintable(QString::number(playing.elapsed())));  // 6 s of sound
+    QVERIFY2(w.fp.messages.shown.isEmpty(), qPrintable(w.fp.messages.texts().join('\n')));
+  }
+
+  // The transport buttons and the slider on the real device, through the
+  // window's handlers and the control's own commands.
+  void transport_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("pause and resume hold the position") << "pause"
+                                                        << "tone.wav";
+    QTest::newRow("stop returns to the start") << "stop"
+                                               << "tone.mp3";
+    QTest::newRow("play after the end") << "replay"
+                                        << "1.wav";
+    QTest::newRow("step up to the end, back to the start") << "step"
+                                                           << "bars.mpg";
+    QTest::newRow("slider while stopped") << "slider"
+                                          << "bars.avi";
+    QTest::newRow("prev on entry 1") << "prev"
+                                     << "1.wav";
+  }
+
+  void transport() {
+    QFETCH(QString, action);
+    QFETCH(QString, file);
+    Window window;
+    frmcd& w = window.w;
+    MediaControl* mc = w.mcicdplayer;
+    const auto at = [mc] { return mc->device()->positionMs(); };
+    const auto press = [mc](MediaControl::Button b) {
+      QVERIFY(mc->button(b)->isEnabled());
+      mc->button(b)->click();
+    };
+    const auto playingFrom = [&](qint64 from, qint64 to) {  // plays on from somewhere in [from, to]
+      QCOMPARE(mc->Mode(), int(MediaDevice::Playing));
+      QVERIFY2(at() >= from && at() <= to, qPrintable(QString::number(at())));
+      const qint64 was = at();
+      QTRY_VERIFY_WITH_TIMEOUT(at() > was + 100, 10000);
+    };
+    if (action == "prev") {
+      window.playList(dir_.path(), {"1.wav", "2.wav", "3.wav"});
+    } else {
+      window.fp.filePicker.answers.emplace_back(path(file));
+      w.action("menu_vcd")->trigger();
+    }
+    QCOMPARE(mc->Mode(), int(MediaDevice::Playing));
+    const qint64 length = mc->device()->lengthMs();
+    if (action == "pause") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 800, 10000);
+      press(MediaControl::Pause);
+      QCOMPARE(mc->Mode(), int(MediaDevice::Paused));
+      const qint64 held = at();
+      QTest::qWait(1000);
+      QVERIFY2(std::abs(at() - held) <= 50, qPrintable(QString::number(at() - held)));
+      press(MediaControl::Pause);
+      playingFrom(held - 50, held + 300);
+      QCOMPARE(w.lblindicator->palette().color(QPalette::Window), QColor(0xFF, 0, 0));
+    } else if (action == "stop") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 1000, 10000);
+      press(MediaControl::Stop);
+      QCOMPARE(mc->Mode(), int(MediaDevice::Stopped));
+      QVERIFY2(at() < 50, qPrintable(QString::number(at())));
+      press(MediaControl::Play);
+      playingFrom(0, 500);
+    } else if (action == "replay") {
+      QTRY_COMPARE_WITH_TIMEOUT(mc->Position(), mc->Length(), 10000);
+      QSignalSpy tick(mc, &MediaControl::StatusUpdate);  // which sets From to the start
+      QVERIFY(tick.wait(3000));
+      press(MediaControl::Play);
+      playingFrom(0, 300);
+    } else if (action == "step") {
+      for (int i = 0; i < 3 && mc->Position() != mc->Length(); ++i) press(MediaControl::Step);
+      QCOMPARE(mc->Position(), mc->Length());  // 1000 frames reach past the end: it stands there
+      QCOMPARE(mc->Mode(), int(MediaDevice::Stopped));
+      press(MediaControl::Back);  // 1000 frames back from the end is before the start: frame 1
+      playingFrom(0, 500);
+    } else if (action == "slider") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 300, 10000);
+      press(MediaControl::Stop);
+      w.HScroll1->setSliderDown(true);
+      w.HScroll1->setSliderPosition(50);
+      w.HScroll1->setSliderDown(false);
+      playingFrom(length / 2 - 100, length / 2 + 400);
+    } else if (action == "prev") {
+      QTRY_VERIFY_WITH_TIMEOUT(at() > 300, 10000);
+      press(MediaControl::Prev);
+      QCOMPARE(w.curfile, qint16(1));  // no wrap at the start: entry 1 again, from its start
+      QCOMPARE(mc->FileName(), QDir(dir_.path()).filePath("1.wav"));
+      QCOMPARE(w.lsttrack->currentRow(), 1);
+      playingFrom(0, 250);
+    }
+    QVERIFY2(window.fp.messages.shown.isEmpty(), qPrintable(window.fp.messages.texts().join('\n')));
+  }
+
+  // The length of a file whose header does not tell it is measured while
+  // it plays: the open does not wait for that read of the whole file, and
+  // the time label shows the length once it is known.
+  void lengthMeasuredWhilePlaying() {
+    Window window;
+    window.fp.filePicker.answers.emplace_back(path("slow_vbr.mp3"));
+    QElapsedTimer took;
+    took.start();
+    window.w.action("menu_vcd")->trigger();
+    QVERIFY2(took.elapsed() < 1500, qPrintable(QString::number(took.elapsed())));
+    QCOMPARE(window.w.mcicdplayer->Mode(), int(MediaDevice::Playing));
+    QTRY_COMPARE_WITH_TIMEOUT(window.w.lbltime->text(), QStringLiteral("02:00"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.w.HScroll1->Value() > 0, 10000);  // the ticks go on with the slider
+    QCOMPARE(window.w.lsttrack->count(), 2);
+    // Another file chosen while the length is being measured: the old
+    // measurement never reaches the new file's label.
+    for (const char* file : {"slow_vbr.mp3", "tone.wav"}) {
+      window.fp.filePicker.answers.emplace_back(path(file));
+      window.w.action("menu_vcd")->trigger();
+    }
+    QTest::qWait(6000);
+    QCOMPARE(window.w.lbltime->text(), QStringLiteral("00:03"));
+    QVERIFY2(window.fp.messages.shown.isEmpty(), qPrintable(window.fp.messages.texts().join('\n')));
+  }
+
+  // An error while playing reaches the user once, and the window stays
+  // usable: a sound server that stops taking sound (the device restarts the
+  // stream where it stood, and reports it when that does not help), or one
+  // that goes away.
+  void playbackErrorsShown_data() {
+    QTest::addColumn<bool>("serverGone");
+    QTest::newRow("sound stops moving") << false;
+    QTest::newRow("sound server gone") << true;
+  }
+  void playbackErrorsShown() {
+    QFETCH(bool, serverGone);
+    Window window;
+    MediaControl* mc = window.w.mcicdplayer;
+    window.fp.filePicker.answers.emplace_back(path("tone.wav"));
+    window.w.action("menu_vcd")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(mc->device()->positionMs() > 300, 10000);
+    if (serverGone)
+      QCOMPARE(QProcess::execute("pulseaudio", {"--kill"}), 0);
+    else
+      QCOMPARE(QProcess::execute("pactl", {"suspend-sink", "mirova_test", "1"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window.fp.messages.shown.size(), 1, 3 * GstMediaDevice::kStallMs + 5000);
+    if (serverGone) {
+      QCOMPARE(QProcess::execute(qEnvironmentVariable("MIROVA_WITH_PULSE"), {"--restart"}), 0);
+      startMonitor();
+    } else {
+      QCOMPARE(QProcess::execute("pactl", {"suspend-sink", "mirova_test", "0"}), 0);
+    }
+    const QString shown = window.fp.messages.boxes.value(0);
+    QVERIFY2(shown.startsWith("Savrel超级播放器: 播放出错，已停止。\nCannot play \"" + path("tone.wav") + "\": "),
+             qPrintable(shown));
+    QCOMPARE(mc->Mode(), int(MediaDevice::Stopped));
+    window.fp.filePicker.answers.emplace_back(path("tone.mp3"));  // the next file plays
+    window.w.action("menu_vcd")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(mc->Mode() == MediaDevice::Playing && mc->device()->positionMs() > 300, 10000);
+    QCOMPARE(window.fp.messages.shown.size(), 1);
   }
 
   // Chosen in the playlist window, the entries play 1, 2, 3, 1 moved on by the status tick alone.
   void playlistPlaysInOrder() {
     QDir::setCurrent(dir_.path());
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    const auto media = makeSystemMediaDevices(fp.drives);
-    Platform p = fp.platform(*media);
-    frmcd w(p);
-    w.start();
+    Window window;
+    frmcd& w = window.w;
+    FakePlatform& fp = window.fp;
     w.action("menu_multi")->trigger();
     multi* m = nullptr;
     for (QWidget* t : QApplication::topLevelWidgets()) m = m ? m : qobject_cast<multi*>(t);

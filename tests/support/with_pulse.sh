@@ -2,18 +2,28 @@
 # Runs a command against a private PulseAudio daemon whose default sink is a
 # null sink named "mirova_test"; its monitor can be recorded to prove sound.
 # Usage: with_pulse.sh COMMAND [ARGS...]
+#        with_pulse.sh --restart   (from inside COMMAND, whose test has stopped
+#                                   the daemon: starts it again; the command
+#                                   finds this script in $MIROVA_WITH_PULSE)
 set -euo pipefail
+start_daemon() {
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --use-pid-file=yes \
+    --log-target=file:"$XDG_RUNTIME_DIR/pulse.log" \
+    -L "module-native-protocol-unix auth-anonymous=1" \
+    -L "module-null-sink sink_name=mirova_test rate=44100 channels=2" \
+    -L "module-always-sink" >/dev/null 2>&1
+  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink mirova_test
+}
+if [[ "${1:-}" == --restart ]]; then
+  start_daemon
+  exit
+fi
 rt=$(mktemp -d /tmp/mirova-pulse.XXXXXX)
 chmod 700 "$rt"
 export XDG_RUNTIME_DIR="$rt" PULSE_RUNTIME_PATH="$rt/pulse" HOME="${HOME:-$rt}"
 cleanup() { pulseaudio --kill >/dev/null 2>&1 || true; rm -rf "$rt"; }
 trap cleanup EXIT
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --use-pid-file=yes \
-  --log-target=file:"$rt/pulse.log" \
-  -L "module-native-protocol-unix auth-anonymous=1" \
-  -L "module-null-sink sink_name=mirova_test rate=44100 channels=2" \
-  -L "module-always-sink" >/dev/null 2>&1
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink mirova_test
-export PULSE_SERVER="unix:$rt/pulse/native"
+start_daemon
+export PULSE_SERVER="unix:$rt/pulse/native" MIROVA_WITH_PULSE="$(realpath "$0")"
 "$@"

@@ -1,0 +1,97 @@
+// A slow disk for one file, loaded with LD_PRELOAD into the program being
+// measured: every read(2) and pread(2) of a file whose path contains
+// $MIROVA_SLOW_PATH takes $MIROVA_SLOW_LATENCY_US microseconds plus the time
+// its bytes take at $MIROVA_SLOW_KBPS kilobytes per second, as on a busy
+// disk or network share. Other files read at full speed.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr int kMaxFd = 65536;
+std::atomic<bool> slowFd[kMaxFd];
+
+template <typename F>
+F next(const char* name) {
+  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+long envNumber(const char* name, long fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::atol(v) : fallback;
+}
+
+void note(int fd, const char* path) {
+  if (fd < 0 || fd >= kMaxFd) return;
+  const char* want = std::getenv("MIROVA_SLOW_PATH");
+  slowFd[fd] = want && *want && path && std::strstr(path, want);
+}
+
+void wait(int fd, ssize_t bytes) {
+  if (fd < 0 || fd >= kMaxFd || !slowFd[fd] || bytes < 0) return;
+  const long kbps = envNumber("MIROVA_SLOW_KBPS", 4096);
+  const long long us = envNumber("MIROVA_SLOW_LATENCY_US", 200) + (kbps > 0 ? bytes * 1000LL / kbps : 0);
+  timespec t{time_t(us / 1000000), long(us % 1000000) * 1000};
+  while (nanosleep(&t, &t) != 0) {
+  }
+}
+
+mode_t modeArg(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0; }
+
+}  // namespace
+
+extern "C" {
+
+int openat(int dir, const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = modeArg(flags, args);
+  va_end(args);
+  const int fd = next<int (*)(int, const char*, int, mode_t)>("openat")(dir, path, flags, mode);
+  note(fd, path);
+  return fd;
+}
+
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = modeArg(flags, args);
+  va_end(args);
+  return openat(AT_FDCWD, path, flags, mode);
+}
+
+// GStreamer's filesrc and GLib are built for large files and call this name.
+int open64(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = modeArg(flags, args);
+  va_end(args);
+  return openat(AT_FDCWD, path, flags | O_LARGEFILE, mode);
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+  const ssize_t n = next<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+  wait(fd, n);
+  return n;
+}
+
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+  const ssize_t n = next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, buffer, count, offset);
+  wait(fd, n);
+  return n;
+}
+
+int close(int fd) {
+  if (fd >= 0 && fd < kMaxFd) slowFd[fd] = false;
+  return next<int (*)(int)>("close")(fd);
+}
+
+}  // extern "C"
