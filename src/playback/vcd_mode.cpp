@@ -8,6 +8,7 @@
 #include "core/message_boxes.h"
 #include "playback/drives.h"
 #include "playback/media_control.h"
+#include "playback/track_list.h"
 
 namespace {
 const QString kNotReady = QStringLiteral("VCD影片未准备好，或者VCD格式不标准。");
@@ -44,9 +45,7 @@ void frmcd::vcdload_Click() {
     lsttrack->clear();
     lsttrack->addItem(QStringLiteral("播放列表:"));
     for (int k = 1; k < listcount; ++k) lsttrack->addItem(filelist.at(k));
-    if (lsttrack->count() < 2)  // no file found: there is no row 1 to select
-      throw basic::Error(basic::kInvalidPropertyValue, QStringLiteral("曲目列表中没有第 1 行。"));
-    lsttrack->setCurrentRow(1);
+    selectRow(*lsttrack, 1);  // no file found: there is no row 1, and the set-up fails
     playfile();
   } catch (const std::exception&) {
     // The window comes back as at start-up; the mode's members, the
