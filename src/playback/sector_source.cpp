@@ -12,6 +12,8 @@ namespace {
 // Bytes handed over per request when the demuxer does not say how many it
 // wants: a run of sectors, as the reader reads them.
 constexpr unsigned kChunk = 32 * disc::kForm2Bytes;
+// The longest run of empty sectors skipped at the start of a sequence (2 s).
+constexpr int kMaxMargin = 150;
 }  // namespace
 
 SectorSource::SectorSource(const QString& discSource, const disc::FileEntry& file) : name_(file.name) {
@@ -19,7 +21,17 @@ SectorSource::SectorSource(const QString& discSource, const disc::FileEntry& fil
   if (!cdio)
     throw basic::Error(Drives::kDeviceUnavailable, QStringLiteral("Cannot read the disc in \"%1\"").arg(discSource));
   reader_ = std::make_unique<disc::FileReader>(std::move(cdio), file);
-  size_ = reader_->size();
+  // A Video CD's sequence starts with a margin of empty sectors. Handed
+  // over, they leave typefinding unsure of the stream, so that it tries
+  // every finder it has, libav's too, which loads that whole library.
+  if (file.form2) {
+    for (int n = 0; n < kMaxMargin; ++n) {
+      const auto sector = reader_->read(start_, disc::kForm2Bytes);
+      if (!sector || sector->size() < disc::kForm2Bytes || sector->count('\0') != sector->size()) break;
+      start_ += disc::kForm2Bytes;
+    }
+  }
+  size_ = reader_->size() - start_;
 }
 
 SectorSource::~SectorSource() = default;
@@ -54,7 +66,7 @@ void SectorSource::feed(GstAppSrc* src, unsigned length) {
     return;
   }
   const qint64 want = length == 0 || length > 16 * kChunk ? kChunk : length;
-  const auto bytes = reader_->read(offset_, want);
+  const auto bytes = reader_->read(start_ + offset_, want);
   if (!bytes || bytes->isEmpty()) {
     const QByteArray name = name_.toUtf8();
     lock.unlock();

@@ -34,7 +34,8 @@ class SectorSource {
 
   std::mutex mutex_;
   std::unique_ptr<disc::FileReader> reader_;
-  qint64 size_ = 0;
+  qint64 start_ = 0;  // payload bytes of the empty sectors skipped at the start
+  qint64 size_ = 0;   // from there
   qint64 offset_ = 0;
   QString name_;
 };

@@ -1,7 +1,9 @@
 #pragma once
 // Media made at test time, and what the private null sink's monitor heard.
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 #include <array>
@@ -25,6 +27,18 @@ inline QByteArray wrapCdxa(const QByteArray& ps) {
                QByteArray(4, '\0');
   return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
          le32(sectors.size()) + sectors;
+}
+
+// The libav libraries mapped into this process, by file name.
+inline QStringList libavMapped() {
+  QFile maps("/proc/self/maps");
+  if (!maps.open(QIODevice::ReadOnly)) return {"/proc/self/maps unreadable"};
+  static const QRegularExpression heavy("/(libavcodec|libavformat|libavfilter|libgstlibav)[^/]*$");
+  QStringList found;
+  for (const QByteArray& line : maps.readAll().split('\n'))
+    if (const auto m = heavy.match(QString::fromLocal8Bit(line)); m.hasMatch() && !found.contains(m.captured(1)))
+      found << m.captured(1);
+  return found;
 }
 
 // Records the null sink "mirova_test" as 16-bit stereo at 44.1 kHz.

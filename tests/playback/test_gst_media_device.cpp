@@ -21,20 +21,6 @@
 #include "playback/multi.h"
 #include "real_media.h"
 
-namespace {
-// The libav libraries mapped into this process, by file name.
-QStringList libavMapped() {
-  QFile maps("/proc/self/maps");
-  if (!maps.open(QIODevice::ReadOnly)) return {"/proc/self/maps unreadable"};
-  static const QRegularExpression heavy("/(libavcodec|libavformat|libavfilter|libgstlibav)[^/]*$");
-  QStringList found;
-  for (const QByteArray& line : maps.readAll().split('\n'))
-    if (const auto m = heavy.match(QString::fromLocal8Bit(line)); m.hasMatch() && !found.contains(m.captured(1)))
-      found << m.captured(1);
-  return found;
-}
-}  // namespace
-
 using realmedia::Window;
 
 class TestGstMediaDevice : public QObject {
@@ -80,13 +66,14 @@ class TestGstMediaDevice : public QObject {
   // What this player plays most never maps libav's large libraries. Once
   // mapped they stay, so this runs first, in a process that has not loaded them.
   void keepsLibavOut() {
-    QVERIFY2(libavMapped().isEmpty(), "libav was mapped before any file played");
+    QVERIFY2(fixtures::libavMapped().isEmpty(), "libav was mapped before any file played");
     for (const char* file : {"tone.mp3", "bars.mpg", "AVSEQ01.DAT", "notes.mid", "tone.wav"}) {
       GstMediaDevice dev;
       dev.open(path(file));
       dev.play();
       QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 10000);
-      QVERIFY2(libavMapped().isEmpty(), qPrintable(file + QStringLiteral(": ") + libavMapped().join(' ')));
+      QVERIFY2(fixtures::libavMapped().isEmpty(),
+               qPrintable(file + QStringLiteral(": ") + fixtures::libavMapped().join(' ')));
     }
   }
 
@@ -143,7 +130,7 @@ class TestGstMediaDevice : public QObject {
     QFETCH(bool, libav);
     GstMediaDevice dev;
     dev.open(path(file));
-    QVERIFY(!libav || !libavMapped().isEmpty());  // loaded on demand, and seen where it is
+    QVERIFY(!libav || !fixtures::libavMapped().isEmpty());  // loaded on demand, and seen where it is
     QVERIFY2(std::abs(dev.lengthMs() - 3000) <= 100, qPrintable(QString::number(dev.lengthMs())));
     QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
     QCOMPARE(bool(dev.videoWindow()), video);
