@@ -1,6 +1,9 @@
 #include "playback/gst_setup.h"
 
 #include <gst/gst.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <mutex>
@@ -59,6 +62,14 @@ namespace gst {
 void setUp() {
   static std::once_flag once;
   std::call_once(once, [] {
+#ifdef __GLIBC__
+    // Every pipeline brings streaming threads of its own, and glibc gives
+    // new threads new malloc arenas (up to 8 per core). Each arena keeps a
+    // share of what the decoders freed, so a playlist going round grew in
+    // steps of megabytes for as long as new arenas came. One pipeline plays
+    // at a time: two arenas in all serve it.
+    mallopt(M_ARENA_MAX, 2);
+#endif
     if (!gst_is_initialized()) gst_init(nullptr, nullptr);
     if (g_getenv("GST_PLUGIN_FEATURE_RANK")) return;
     GstRegistry* registry = gst_registry_get();
