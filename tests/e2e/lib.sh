@@ -67,15 +67,15 @@ e2e_sink_freq() {
 # Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
 # "seconds:hz" argument, each a whole number of 2352-byte sectors.
 e2e_cd_image() {
-  local dir=$1 n=0 at=0 spec
+  local dir=$1 n=0 at=0 track
   shift
   : >"$dir/disc.bin"
   echo 'FILE "disc.bin" BINARY' >"$dir/disc.cue"
-  for spec in "$@"; do
+  for track in "$@"; do
     n=$((n + 1))
-    sox -n -r 44100 -c 2 -b 16 -e signed -L -t raw - synth "${spec%%:*}" sine "${spec##*:}" vol 0.5 >>"$dir/disc.bin"
+    sox -n -r 44100 -c 2 -b 16 -e signed -L -t raw - synth "${track%%:*}" sine "${track##*:}" vol 0.5 >>"$dir/disc.bin"
     printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n' "$n" $((at / 60)) $((at % 60)) >>"$dir/disc.cue"
-    at=$((at + ${spec%%:*}))
+    at=$((at + ${track%%:*}))
   done
 }
 
