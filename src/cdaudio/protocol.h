@@ -44,6 +44,10 @@
 // from the current position (or "from" one) on across track boundaries to
 // the end of the disc (or "to" one). "set <d> door open" ejects a drive; on
 // an image it stops and the disc counts as absent until the next "open".
+// Tracks keep the disc's own numbers, which need not start at 1 (an image
+// cut from a larger disc): "status <d> number of tracks" counts them from
+// the first audio track to the last, and "start position" in tmsf names the
+// first ("05:00:00:00").
 //
 // The player's CD device starts the service on demand (the command-string
 // client only uses a running one); it ends by itself once the disc has been
