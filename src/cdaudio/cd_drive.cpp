@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cdaudio/cd_source.h"
+
 namespace {
 
 // How long play() waits for the first sound to be ready before it seeks; a
@@ -172,7 +174,7 @@ bool CdDrive::play(int from, int to, QString* why) {
 
   gstReady_.wait();
   pipeline_ = gst_pipeline_new("cd");
-  GstElement* src = make("cdiocddasrc");
+  GstElement* src = cdaudio::makeCdSource();
   GstElement* convert = make("audioconvert");
   GstElement* resample = make("audioresample");
   GstElement* sink = make("autoaudiosink");
@@ -180,7 +182,7 @@ bool CdDrive::play(int from, int to, QString* why) {
     for (GstElement* e : {src, convert, resample, sink})
       if (e) gst_object_unref(e);
     teardown();
-    *why = QStringLiteral("GStreamer's CD source or audio output is missing");
+    *why = QStringLiteral("GStreamer's audio output is missing");
     return false;
   }
   g_object_set(src, "device", QFile::encodeName(source_).constData(), nullptr);

@@ -9,7 +9,7 @@
 typedef struct _GstElement GstElement;
 
 // One CD drive or disc image and its one play head, played through
-// GStreamer's cdiocddasrc in continuous mode: it plays on across track
+// GStreamer's audio CD source in continuous mode: it plays on across track
 // boundaries to the end of the disc, as a drive does. Positions are sectors
 // from the start of the disc (disc::Track::start). Single-threaded; the
 // pipeline's messages are picked up whenever the state is asked for.

@@ -169,7 +169,8 @@ Reply MciSession::status(TimeFormat format, const QStringList& args) {
   if (!present) return notReady();
   // Lengths have no track to count from: tmsf gives them as msf.
   const TimeFormat lengthFormat = format == TimeFormat::Tmsf ? TimeFormat::Msf : format;
-  if (item == QLatin1String("number of tracks")) return ok(QString::number(drive_.trackAt(drive_.endSector() - 1)));
+  if (item == QLatin1String("number of tracks"))
+    return ok(QString::number(drive_.trackAt(drive_.endSector() - 1) - drive_.trackAt(drive_.firstSector()) + 1));
   if (item == QLatin1String("current track")) return ok(QString::number(drive_.trackAt(drive_.position())));
   if (item == QLatin1String("position")) return ok(formatPosition(format, drive_.position(), true));
   if (item == QLatin1String("start position")) return ok(formatPosition(format, drive_.firstSector(), true));

@@ -1,5 +1,7 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
+#include <climits>
 
 #include "core/runtime_dir.h"
 
@@ -7,11 +9,13 @@
 // socket in the user's private runtime folder (runtime::privateFolder).
 //
 // Requests and replies are single lines of UTF-8 text ending in '\n', each
-// at most kMaxLine bytes with the newline. Each request gets exactly one
-// reply, in order: "<error> <text>", where error 0 is success and text is
-// the reply string (often empty), and any other number is one of the Mci
-// error numbers below with a short description. A request that grows past
-// kMaxLine gets the reply kParameterOverflow and the connection is closed.
+// at most kMaxLine bytes with the newline; only an "@drive" request may be
+// as long as kMaxDriveLine, since it carries a path. Each request gets
+// exactly one reply, in order: "<error> <text>", where error 0 is success
+// and text is the reply string (often empty), and any other number is one
+// of the Mci error numbers below with a short description. A request that
+// grows past its bound gets the reply kParameterOverflow and the connection
+// is closed.
 // The service accepts only peers of its own user (the socket's peer
 // credentials); others are closed before anything is read.
 //
@@ -40,6 +44,10 @@
 // from the current position (or "from" one) on across track boundaries to
 // the end of the disc (or "to" one). "set <d> door open" ejects a drive; on
 // an image it stops and the disc counts as absent until the next "open".
+// Tracks keep the disc's own numbers, which need not start at 1 (an image
+// cut from a larger disc): "status <d> number of tracks" counts them from
+// the first audio track to the last, and "start position" in tmsf names the
+// first ("05:00:00:00").
 //
 // The player's CD device starts the service on demand (the command-string
 // client only uses a running one); it ends by itself once the disc has been
@@ -69,7 +77,11 @@ enum Error : int {
   kBadTimeFormat = 293,
 };
 
-inline const char* kDriveRequest = "@drive ";
+inline constexpr char kDriveRequest[] = "@drive ";
+// "@drive ", a path of up to PATH_MAX bytes, '\n'.
+constexpr int kMaxDriveLine = int(sizeof kDriveRequest) + PATH_MAX;
+// The bound of the request that `line` begins.
+inline int maxLine(const QByteArray& line) { return line.startsWith(kDriveRequest) ? kMaxDriveLine : kMaxLine; }
 
 inline QString folder() { return runtime::privateFolder(QStringLiteral("mirova")); }
 // A file of that folder; empty when there is no private folder to hold it.

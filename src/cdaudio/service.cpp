@@ -128,12 +128,12 @@ void CdAudioService::readClient(int fd) {
     drop(fd);
   };
   for (qsizetype end = c.pending.indexOf('\n'); end >= 0; end = c.pending.indexOf('\n')) {
-    if (end >= cdaudio::kMaxLine) return overflow();
+    if (end >= cdaudio::maxLine(c.pending)) return overflow();
     const QString line = QString::fromUtf8(c.pending.constData(), end);
     c.pending.remove(0, end + 1);
     if (!reply(c, c.session->handle(line))) return drop(fd);
   }
-  if (c.pending.size() >= cdaudio::kMaxLine) overflow();
+  if (c.pending.size() >= cdaudio::maxLine(c.pending)) overflow();
 }
 
 bool CdAudioService::reply(Client& c, const MciSession::Reply& r) {

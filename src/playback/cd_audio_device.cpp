@@ -21,11 +21,15 @@ void CdAudioDevice::open(const QString&) {
     return r.text;
   };
   require(QStringLiteral("open cdaudio shareable"));
-  require(QStringLiteral("set cdaudio time format milliseconds"));
+  // The disc's own numbers: its audio need not begin with track 1.
+  require(QStringLiteral("set cdaudio time format tmsf"));
   bool ok = false;
+  first_ = require(QStringLiteral("status cdaudio start position")).section(QLatin1Char(':'), 0, 0).toInt(&ok);
+  if (!ok || first_ < 1) throw basic::Error(basic::kTypeMismatch, QStringLiteral("CD: no first track"));
+  require(QStringLiteral("set cdaudio time format milliseconds"));
   const int n = require(QStringLiteral("status cdaudio number of tracks")).toInt(&ok);
   if (!ok || n < 0) throw basic::Error(basic::kTypeMismatch, QStringLiteral("CD: no track count"));
-  for (int t = 1; t <= n; ++t)
+  for (int t = first_; t < first_ + n; ++t)
     trackStartsMs_ << require(QStringLiteral("status cdaudio position track %1").arg(t)).toLongLong();
   lengthMs_ = require(QStringLiteral("status cdaudio length")).toLongLong();
   mode();
@@ -97,11 +101,11 @@ int CdAudioDevice::mode() {
 int CdAudioDevice::currentTrack() {
   bool ok = false;
   const int t = ask(QStringLiteral("current track")).toInt(&ok);
-  return ok ? t : 1;
+  return ok ? t : first_;
 }
 
 qint64 CdAudioDevice::trackStartMs(int track) {
   if (trackStartsMs_.isEmpty()) return 0;
-  if (track > trackStartsMs_.size()) return lengthMs_;
-  return trackStartsMs_.at(std::max(track, 1) - 1);
+  if (track > lastTrack()) return lengthMs_;
+  return trackStartsMs_.at(std::max(track, first_) - first_);
 }

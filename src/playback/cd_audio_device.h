@@ -31,6 +31,7 @@ class CdAudioDevice final : public MediaDevice {
   int mode() override;
   double framesPerSecond() override { return 75.0; }
   int tracks() override { return int(trackStartsMs_.size()); }
+  int firstTrack() override { return first_; }
   int currentTrack() override;
   qint64 trackStartMs(int track) override;
 
@@ -41,7 +42,8 @@ class CdAudioDevice final : public MediaDevice {
   void failed(const QString& why);
 
   CdServiceClient client_;
-  QList<qint64> trackStartsMs_;
+  int first_ = 1;
+  QList<qint64> trackStartsMs_;  // of tracks first_, first_ + 1, ...
   qint64 lengthMs_ = 0;
   qint64 positionMs_ = 0;
   int mode_ = NotOpen;

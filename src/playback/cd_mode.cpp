@@ -25,9 +25,10 @@ void frmcd::cdload_Click() {
     mcicdplayer->setDeviceType(QStringLiteral("cdaudio"));
     mcicdplayer->setCommand(QStringLiteral("open"));
     const qint16 n = basic::toInt16(mcicdplayer->Tracks());
-    for (qint16 i = 1; i <= n; ++i) lsttrack->addItem(QStringLiteral("曲->") + basic::plain(i));
+    for (qint16 i = 0; i < n; ++i)
+      lsttrack->addItem(QStringLiteral("曲->") + basic::plain(cdTrackOfRow(*mcicdplayer, i)));
     mcicdplayer->setTimeFormat(MediaControl::Tmsf);
-    lbltrack->setText(QStringLiteral("1"));
+    lbltrack->setText(basic::plain(cdTrackOfRow(*mcicdplayer, 0)));
     selectRow(*lsttrack, 0);  // a disc without tracks ends here
   } catch (const std::exception&) {
     platform().messages.show(QStringLiteral("设备未准备好。"), kTitle);

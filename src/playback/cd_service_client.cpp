@@ -155,7 +155,7 @@ bool CdServiceClient::exchange(const QByteArray& line, qint64 deadline, Reply* r
     *setup_.quietUntil = now() + kUnreachableMs;
     return broken(QStringLiteral("the CD service does not answer"));
   };
-  if (line.size() > cdaudio::kMaxLine) {
+  if (line.size() > cdaudio::maxLine(line)) {
     *reply = {cdaudio::kParameterOverflow, QStringLiteral("command too long")};
     return false;
   }

@@ -164,7 +164,7 @@ void MediaControl::doOpen() {
   connect(device_.get(), &MediaDevice::errorOccurred, this, &MediaControl::PlaybackError);
   connect(device_.get(), &MediaDevice::lengthChanged, this, &MediaControl::LengthChanged);
   timeFormat_ = deviceType_.compare(QLatin1String("cdaudio"), Qt::CaseInsensitive) == 0 ? Msf : Milliseconds;
-  track_ = 1;
+  track_ = device_->firstTrack();
   pendingFromMs_ = -1;
   atEnd_ = false;
   updateButtons();
@@ -179,16 +179,16 @@ void MediaControl::doClose() {
 
 void MediaControl::doSeekTrack(int delta) {
   const bool wasPlaying = device_->mode() == MediaDevice::Playing;
-  const int n = device_->tracks();
   const int cur = device_->currentTrack();
   qint64 target = 0;
   if (delta > 0) {
     // Past the last track there is only the end of the medium.
-    target = cur < n ? device_->trackStartMs(cur + 1) : device_->lengthMs();
+    target = cur < device_->lastTrack() ? device_->trackStartMs(cur + 1) : device_->lengthMs();
   } else {
     // Early in a track "previous" means the track before; later, this track's start.
     const qint64 start = device_->trackStartMs(cur);
-    target = (device_->positionMs() - start < 3000 && cur > 1) ? device_->trackStartMs(cur - 1) : start;
+    const bool early = device_->positionMs() - start < 3000;
+    target = early && cur > device_->firstTrack() ? device_->trackStartMs(cur - 1) : start;
   }
   seekDevice(target);
   if (wasPlaying && target < device_->lengthMs()) device_->play();
@@ -235,7 +235,7 @@ qint64 MediaControl::toMs(qint64 v) const {
     case Tmsf: {
       const int t = int(v & 0xff);
       const qint64 m = (v >> 8) & 0xff, s = (v >> 16) & 0xff, f = (v >> 24) & 0xff;
-      const qint64 base = device_ ? device_->trackStartMs(t < 1 ? 1 : t) : 0;
+      const qint64 base = device_ ? device_->trackStartMs(t) : 0;
       return base + (m * 60 + s) * 1000 + std::llround(f * 1000.0 / kCdFramesPerSecond);
     }
     case Hms: {
@@ -308,4 +308,5 @@ void MediaControl::setFrom(qint32 v) {
   if (device_ && linear && v > 0 && v >= Length()) pendingFromMs_ = device_->lengthMs();
 }
 qint32 MediaControl::Tracks() const { return device_ ? device_->tracks() : 0; }
+qint32 MediaControl::FirstTrack() const { return device_ ? device_->firstTrack() : 1; }
 qint32 MediaControl::Mode() const { return device_ ? device_->mode() : MediaDevice::NotOpen; }

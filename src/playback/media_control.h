@@ -55,6 +55,7 @@ class MediaControl : public QWidget {
   void setFrom(qint32 v);
   qint32 From() const { return from_; }  // the last value written
   qint32 Tracks() const;
+  qint32 FirstTrack() const;  // the medium's own number of its first track
   qint32 Track() const { return track_; }
   void setTrack(qint32 t) { track_ = t; }
   qint32 Mode() const;

@@ -52,8 +52,13 @@ class MediaDevice : public QObject {
   // for media without video.
   virtual double framesPerSecond() = 0;
 
-  // Tracks: files have one; an audio CD has one per audio track.
+  // Tracks: files have one; an audio CD has one per audio track. They keep
+  // the medium's own numbers, firstTrack() to lastTrack(): a CD cut from a
+  // larger one may begin with track 5. trackStartMs() of a number before the
+  // first is the first's start.
   virtual int tracks() { return 1; }
+  virtual int firstTrack() { return 1; }
+  int lastTrack() { return firstTrack() + tracks() - 1; }
   virtual int currentTrack() { return 1; }
   virtual qint64 trackStartMs(int /*track*/) { return 0; }
 

@@ -145,7 +145,7 @@ QVariantMap Mpris::metadata() const {
   if (isCd()) {
     const int track = d->currentTrack();
     const qint64 start = d->trackStartMs(track);
-    lengthMs = (track < d->tracks() ? d->trackStartMs(track + 1) : d->lengthMs()) - start;
+    lengthMs = (track < d->lastTrack() ? d->trackStartMs(track + 1) : d->lengthMs()) - start;
     md.insert(QStringLiteral("xesam:title"), QStringLiteral("曲->") + basic::plain(track));
     id = QStringLiteral("/org/mirova/cd/") + QString::number(track);
   } else {

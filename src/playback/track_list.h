@@ -1,4 +1,5 @@
 #pragma once
+class MediaControl;
 class QListWidget;
 
 // Selecting a row the list does not have is an error (basic::Error), as with
@@ -6,3 +7,9 @@ class QListWidget;
 // to notice a disc without tracks, the status tick to notice a list that has
 // been emptied under it.
 void selectRow(QListWidget& list, int row);
+
+// A CD's rows follow the disc's own track numbers, which need not start at
+// 1 (an image cut from a larger disc): row k is track FirstTrack + k, for
+// the rows, the double-click, the track label and the selection alike.
+int cdTrackOfRow(const MediaControl& m, int row);
+int cdRowOfTrack(const MediaControl& m, int track);

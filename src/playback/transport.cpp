@@ -20,6 +20,9 @@ void selectRow(QListWidget& list, int row) {
   list.setCurrentRow(row);
 }
 
+int cdTrackOfRow(const MediaControl& m, int row) { return m.FirstTrack() + row; }
+int cdRowOfTrack(const MediaControl& m, int track) { return track - m.FirstTrack(); }
+
 namespace {
 
 bool isCdDevice(const MediaControl& m) { return m.DeviceType() == QLatin1String("cdaudio"); }
@@ -36,7 +39,7 @@ void openCdAlias(Mci& mci) {
 // move is the control's command that follows.
 void showCdTrack(frmcd& w) {
   w.lbltrack->setText(basic::signedText(w.mcicdplayer->Track()));
-  selectRow(*w.lsttrack, w.mcicdplayer->Track() - 1);
+  selectRow(*w.lsttrack, cdRowOfTrack(*w.mcicdplayer, w.mcicdplayer->Track()));
   w.playtime = 0;
   w.lbltime->setText(QStringLiteral("00:00"));
 }
@@ -46,7 +49,7 @@ void showCdTrack(frmcd& w) {
 void statusCd(frmcd& w) {
   MediaControl& m = *w.mcicdplayer;
   w.lbltrack->setText(basic::signedText(m.Track()));
-  selectRow(*w.lsttrack, m.Track() - 1);
+  selectRow(*w.lsttrack, cdRowOfTrack(m, m.Track()));
   Mci& mci = w.platform().mci;
   openCdAlias(mci);
   mci.sendString(QStringLiteral("status cd position"), &w.cdposbuf, 30);
@@ -133,8 +136,8 @@ void frmcd::mcicdplayer_PlayClick() {
   try {
     mcicdplayer->setUpdateInterval(1000);
     if (isCdDevice(*mcicdplayer)) {
-      lbltrack->setText(basic::plain(lsttrack->currentRow() + 1));
-      selectRow(*lsttrack, mcicdplayer->Track() - 1);
+      lbltrack->setText(basic::plain(cdTrackOfRow(*mcicdplayer, lsttrack->currentRow())));
+      selectRow(*lsttrack, cdRowOfTrack(*mcicdplayer, mcicdplayer->Track()));
     } else {
       mcicdplayer->setCommand(QStringLiteral("play"));
     }
@@ -247,12 +250,13 @@ void frmcd::lsttrack_DblClick() {
     Mci& mci = platform().mci;
     openCdAlias(mci);
     mci.sendString(QStringLiteral("stop cd wait"));
-    mci.sendString(QStringLiteral("seek cd to ") + basic::signedText(row + 1));
+    const int track = cdTrackOfRow(*mcicdplayer, row);
+    mci.sendString(QStringLiteral("seek cd to ") + basic::signedText(track));
     playtime = 0;
     mcicdplayer->setUpdateInterval(1000);
     mcicdplayer->setCommand(QStringLiteral("play"));
-    lbltrack->setText(basic::signedText(row + 1));
-    mcicdplayer->setTrack(row + 1);
+    lbltrack->setText(basic::signedText(track));
+    mcicdplayer->setTrack(track);
     setIndicator(true);
   }
   if (listmode && row > 0) {

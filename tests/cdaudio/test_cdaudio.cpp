@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+
 #include <QtTest>
 #include <QtWidgets>
 
@@ -72,6 +74,11 @@ class TestCdAudio : public QObject {
     QFile f(dir_.filePath(name));
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size() ? f.fileName() : QString();
   }
+  // An audio CD image <folder>/disc.cue, made with e2e_cd_image's arguments.
+  QString image(const QString& folder, const QString& tracks) {
+    lib(QStringLiteral("mkdir -p '%1' && e2e_cd_image '%1' %2").arg(folder, tracks));
+    return folder + "/disc.cue";
+  }
   // A client that has opened the alias "cd" on the test disc, in tmsf.
   std::unique_ptr<CdServiceClient> opened(Start start = Start::OnOpen) {
     auto c = std::make_unique<CdServiceClient>(setup(), start);
@@ -81,7 +88,7 @@ class TestCdAudio : public QObject {
  private Q_SLOTS:
   void initTestCase() {
     // 3 s at 300 Hz, 3 s at 500 Hz, 4 s at 800 Hz: 750 sectors.
-    lib(QStringLiteral("e2e_cd_image '%1' 3:300 3:500 4:800").arg(dir_.path()));
+    image(dir_.path(), "3:300 3:500 4:800");
     QVERIFY(QFileInfo(disc_).size() > 0 && QFileInfo(program_).isExecutable());
   }
   void init() { source_ = disc_; }
@@ -207,7 +214,9 @@ class TestCdAudio : public QObject {
                                                << QByteArray("263 device not open\n263 device not open\n");
     QTest::newRow("another user") << true << QByteArray("status x mode\n") << QByteArray();
     QTest::newRow("overlong, no end") << false << QByteArray(600, 'a') << QByteArray("268 request too long\n");
-    QTest::newRow("overlong line") << false << QByteArray(10000, 'a') + '\n' << QByteArray("268 request too long\n");
+    QTest::newRow("overlong line") << false << QByteArray(600, 'a') + '\n' << QByteArray("268 request too long\n");
+    QTest::newRow("overlong drive") << false << "@drive " + QByteArray(PATH_MAX + 1, 'a') + '\n'
+                                    << QByteArray("268 request too long\n");
   }
 
   void refuses() {
@@ -288,13 +297,25 @@ class TestCdAudio : public QObject {
     QVERIFY(servicePid() != pid);
   }
 
-  // In the window: the third row sounds the third track and the time runs; a
-  // service killed mid-play takes the quiet way out.
+  // In the window, on discs of two tracks: the first row, then Next, sounds
+  // the second track, and the time and track label follow it; a service
+  // killed mid-play takes the quiet way out.
+  void windowPlaysTheRightTrack_data() {
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<QStringList>("rows");
+    QString deep = dir_.path();  // most of PATH_MAX, far past one request line
+    while (QFile::encodeName(deep).size() < PATH_MAX - 300) deep += "/" + QString(80, QChar(0x957f));  // 长
+    QTest::newRow("tracks 5 and 6") << image(dir_.filePath("cut"), "5 2:300 8:800") << QStringList{"曲->5", "曲->6"};
+    QTest::newRow("a long Chinese path") << image(deep, "2:300 8:800") << QStringList{"曲->1", "曲->2"};
+  }
+
   void windowPlaysTheRightTrack() {
+    QFETCH(QString, image);
+    QFETCH(QStringList, rows);
     FakePlatform fp;
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     fp.drives.add('d', QString());
-    fp.drives.drives.last().source = disc_;
+    fp.drives.drives.last().source = image;
     const CdServiceSetup s{program_, [&fp] { return firstCdSource(fp.drives); }};
     const auto media = makeSystemMediaDevices(fp.drives, s);
     ServiceMci mci(s);
@@ -302,11 +323,16 @@ class TestCdAudio : public QObject {
     frmcd w(p);
     w.start();
     QTest::mouseClick(w.cdload, Qt::LeftButton);
-    QCOMPARE(w.lsttrack->count(), 3);
-    clickRow(w.lsttrack, 2, true);
+    QStringList shown;
+    for (int i = 0; i < w.lsttrack->count(); ++i) shown << w.lsttrack->item(i)->text();
+    QCOMPARE(shown, rows);
+    clickRow(w.lsttrack, 0, true);
+    w.mcicdplayer->button(MediaControl::Next)->click();
     const int hz = lib("e2e_sink_freq 2.5").toInt();
     QVERIFY2(std::abs(hz - 800) < 40, qPrintable(QString::number(hz)));
     QTRY_COMPARE_WITH_TIMEOUT(w.lbltime->text(), QStringLiteral("00:02"), 5000);
+    QCOMPARE(w.lbltrack->text(), " " + rows[1].mid(3));
+    QCOMPARE(w.lsttrack->currentRow(), 1);
     ::kill(servicePid(), SIGKILL);
     QTRY_COMPARE_WITH_TIMEOUT(w.lsttrack->count(), 0, 3000);
     QVERIFY(!w.mcicdplayer->isOpen() && fp.messages.shown.isEmpty());

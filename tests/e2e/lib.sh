@@ -65,10 +65,13 @@ e2e_sink_freq() {
 }
 
 # Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
-# "seconds:hz" argument, each a whole number of 2352-byte sectors.
+# "seconds:hz" argument, each a whole number of 2352-byte sectors. A plain
+# number before them is the first track's number (1 when there is none), as
+# on an image cut from a larger disc.
 e2e_cd_image() {
   local dir=$1 n=0 at=0 track
   shift
+  [[ $1 == *:* ]] || { n=$(($1 - 1)); shift; }
   : >"$dir/disc.bin"
   echo 'FILE "disc.bin" BINARY' >"$dir/disc.cue"
   for track in "$@"; do

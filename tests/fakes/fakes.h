@@ -132,6 +132,7 @@ class FakeMediaDevice : public MediaDevice {
   struct Script {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
     std::optional<int> discTracks;   // the "cdaudio" device: tracks on the disc; none: no disc
+    int firstTrack = 1;              // and the number of its first
     QStringList log;                 // "open X", "play", "seek N", ...
     FakeMediaDevice* current = nullptr;
   };
@@ -147,6 +148,7 @@ class FakeMediaDevice : public MediaDevice {
   int mode() override { return mode_; }
   double framesPerSecond() override { return 25.0; }
   int tracks() override { return cd_ ? s_.discTracks.value_or(0) : 1; }
+  int firstTrack() override { return cd_ ? s_.firstTrack : 1; }
   void eject() override { s_.log << QStringLiteral("eject"); }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped

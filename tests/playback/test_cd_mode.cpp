@@ -19,9 +19,10 @@ struct Rig {
   frmcd w{p};
   QStringList& log = fp.media.script.log;
 
-  explicit Rig(std::optional<int> tracks = 12) {
+  explicit Rig(std::optional<int> tracks = 12, int first = 1) {
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     fp.media.script.discTracks = tracks;
+    fp.media.script.firstTrack = first;
     w.start();
   }
   MediaControl& mc() const { return *w.mcicdplayer; }
@@ -45,17 +46,20 @@ class TestCdMode : public QObject {
     QTest::addColumn<std::optional<int>>("tracks");  // none: no disc
     QTest::addColumn<bool>("viaMenu");
     QTest::addColumn<QString>("message");
-    QTest::newRow("12 tracks") << std::optional<int>(12) << false << QString();
-    QTest::newRow("from the menu") << std::optional<int>(2) << true << QString();
-    QTest::newRow("no disc") << std::optional<int>() << false << "设备未准备好。";
-    QTest::newRow("0 tracks") << std::optional<int>(0) << true << "设备未准备好。";
+    QTest::addColumn<int>("first");  // the disc's first track
+    QTest::newRow("12 tracks") << std::optional<int>(12) << false << QString() << 1;
+    QTest::newRow("from the menu") << std::optional<int>(2) << true << QString() << 1;
+    QTest::newRow("tracks 5 and 6") << std::optional<int>(2) << false << QString() << 5;
+    QTest::newRow("no disc") << std::optional<int>() << false << "设备未准备好。" << 1;
+    QTest::newRow("0 tracks") << std::optional<int>(0) << true << "设备未准备好。" << 1;
   }
 
   void setUp() {
     QFETCH(std::optional<int>, tracks);
     QFETCH(bool, viaMenu);
     QFETCH(QString, message);
-    Rig r(tracks);
+    QFETCH(int, first);
+    Rig r(tracks, first);
     r.fp.media.script.lengths["/m/a.mp3"] = 5000;
     r.fp.filePicker.answers.emplace_back("/m/a.mp3");
     r.w.action("menu_vcd")->trigger();
@@ -69,19 +73,32 @@ class TestCdMode : public QObject {
     QCOMPARE(r.w.windowTitle(), QStringLiteral("Savrel超级播放器-播放CD"));
     QCOMPARE(r.w.lsttrack->count(), message.isEmpty() ? *tracks : 0);
     if (!message.isEmpty()) return;
-    QCOMPARE(r.w.lsttrack->item(*tracks - 1)->text(), QStringLiteral("曲->%1").arg(*tracks));
+    QCOMPARE(r.w.lsttrack->item(*tracks - 1)->text(), QStringLiteral("曲->%1").arg(first + *tracks - 1));
     QCOMPARE(r.w.lsttrack->currentRow(), 0);
-    QCOMPARE(r.w.lbltrack->text(), QStringLiteral("1"));
+    QCOMPARE(r.w.lbltrack->text(), QString::number(first));
+    QCOMPARE(r.mc().Track(), first);
     QCOMPARE(r.mc().TimeFormat(), int(MediaControl::Tmsf));
   }
 
+  void doubleClickPlaysTheRow_data() {
+    QTest::addColumn<int>("first");  // the disc's first track
+    QTest::newRow("tracks from 1") << 1;
+    QTest::newRow("tracks from 5") << 5;
+  }
+
+  // Row 2 is the disc's third track; the ticks then follow the drive to the fourth.
   void doubleClickPlaysTheRow() {
-    Rig r;
-    r.play(2);
-    QCOMPARE(r.fp.mci.sent, kOpenAlias + QStringList({"stop cd wait", "seek cd to  3"}));
+    QFETCH(int, first);
+    Rig r(12, first);
+    r.play(2, QStringLiteral("%1:00:00:12").arg(first + 3, 2, 10, QLatin1Char('0')));
+    const QString third = QString::number(first + 2);
+    QCOMPARE(r.fp.mci.sent, kOpenAlias + QStringList({"stop cd wait", "seek cd to  " + third}));
     QCOMPARE(r.log.last(), QStringLiteral("play"));
-    QCOMPARE(r.w.lbltrack->text(), QStringLiteral(" 3"));
-    QVERIFY(r.mc().Track() == 3 && r.mc().UpdateInterval() == 1000 && lampRed(r.w));
+    QCOMPARE(r.w.lbltrack->text(), " " + third);
+    QVERIFY(r.mc().Track() == first + 2 && r.mc().UpdateInterval() == 1000 && lampRed(r.w));
+    r.tick(2);
+    QCOMPARE(r.w.lbltrack->text(), QStringLiteral(" %1").arg(first + 3));
+    QCOMPARE(r.w.lsttrack->currentRow(), 3);
   }
 
   // Playing track 3; the drive's position reply and mode, then the ticks.
@@ -131,10 +148,13 @@ class TestCdMode : public QObject {
     QTest::addColumn<QString>("label");
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("time");
-    QTest::newRow("next") << int(MediaControl::Next) << 5 << " 3" << 2 << "00:00";
-    QTest::newRow("prev keeps the higher track") << int(MediaControl::Prev) << 0 << " 3" << 2 << "00:00";
-    QTest::newRow("play: the clicked row, then the track") << int(MediaControl::Play) << 5 << "6" << 2 << "00:02";
-    QTest::newRow("eject") << int(MediaControl::Eject) << 5 << " 3" << -1 << "00:02";
+    QTest::addColumn<int>("first");  // the disc's first track
+    QTest::newRow("next") << int(MediaControl::Next) << 5 << " 3" << 2 << "00:00" << 1;
+    QTest::newRow("next, tracks from 5") << int(MediaControl::Next) << 5 << " 7" << 2 << "00:00" << 5;
+    QTest::newRow("prev keeps the higher track") << int(MediaControl::Prev) << 0 << " 3" << 2 << "00:00" << 1;
+    QTest::newRow("play: the clicked row, then the track") << int(MediaControl::Play) << 5 << "6" << 2 << "00:02" << 1;
+    QTest::newRow("play, tracks from 5") << int(MediaControl::Play) << 5 << "10" << 2 << "00:02" << 5;
+    QTest::newRow("eject") << int(MediaControl::Eject) << 5 << " 3" << -1 << "00:02" << 1;
   }
 
   void buttons() {
@@ -143,7 +163,8 @@ class TestCdMode : public QObject {
     QFETCH(QString, label);
     QFETCH(int, row);
     QFETCH(QString, time);
-    Rig r;
+    QFETCH(int, first);
+    Rig r(12, first);
     r.play(2, "03:00:02:00");
     r.tick(2);
     r.mc().setCommand("stop");  // the play button wants a drive that is not playing
