@@ -4,9 +4,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mirova)
 set(CPACK_PACKAGE_VENDOR "mirova")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small multimedia player for audio CDs, Video CDs and media files")
-set(CPACK_PACKAGE_HOMEPAGE_URL ${MIROVA_HOMEPAGE})
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "mirova developers <mirova@users.noreply.github.com>"
-    CACHE STRING "Maintainer field of the Debian package")
+# The publisher's (resources/CMakeLists.txt); no Homepage field without one.
+set(CPACK_PACKAGE_HOMEPAGE_URL "${MIROVA_HOMEPAGE}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${MIROVA_MAINTAINER}")
 # CPack puts the summary first and indents these lines itself.
 set(CPACK_PACKAGE_DESCRIPTION
     "Savrel超级播放器 is a small, fast desktop player with a Chinese interface.
