@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs what the player needs, builds it and starts it. On a machine
-# without a display it starts a virtual one (Xvfb) and says how to look at it.
+# without a display it starts a virtual one (Xvfb) and says how to look at
+# it; without a sound server, a private one for this run, and says so.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/install-deps.sh" packages-run.txt
@@ -14,4 +15,17 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   export DISPLAY=":$n"
   sleep 1
 fi
-exec "$root/build/bin/mirova"
+player=("$root/build/bin/mirova")
+# The mixer and the sound go through the sound server. The PulseAudio daemon
+# is installed only where none answers, and never beside PipeWire, whose
+# PulseAudio socket it would contend for.
+if ! pactl info >/dev/null 2>&1; then
+  if ! command -v pulseaudio >/dev/null && ! dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null | grep -q ' installed'; then
+    "$root/tools/install-deps.sh" packages-sound.txt
+  fi
+  if command -v pulseaudio >/dev/null; then
+    echo "No sound server found: starting a private one (PulseAudio) for this run; its sound goes to a null sink."
+    player=("$root/tests/support/with_pulse.sh" "${player[@]}")
+  fi
+fi
+exec "${player[@]}"

@@ -12,7 +12,11 @@ QStringList CommonDialog::nameFilters(const QString& filter) {
     QString pattern = parts[i + 1].trimmed();
     if (desc.isEmpty() && pattern.isEmpty()) continue;
     pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-    out << QStringLiteral("%1 (%2)").arg(desc, pattern.isEmpty() ? QStringLiteral("*") : pattern);
+    // Qt's chooser shows the entry as it is and takes the patterns from its
+    // last brackets: a description that ends in its own pattern, as
+    // "VCD文件(*.dat)" does, is an entry already.
+    const QString bracketed = QStringLiteral("(%1)").arg(pattern.isEmpty() ? QStringLiteral("*") : pattern);
+    out << (desc.endsWith(bracketed) ? desc : desc + QLatin1Char(' ') + bracketed);
   }
   return out;
 }

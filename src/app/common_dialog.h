@@ -14,7 +14,7 @@ class FilePicker {
     Mode mode = Mode::Open;
     QString title;
     QString initialName;
-    QStringList nameFilters;  // "desc (pattern)" entries for the chooser
+    QStringList nameFilters;  // the chooser's entries, as it shows them
     int selectedFilter = 0;   // index into nameFilters
   };
   virtual ~FilePicker() = default;
@@ -51,8 +51,9 @@ class CommonDialog {
   void ShowOpen() { show(FilePicker::Mode::Open); }
   void ShowSave() { show(FilePicker::Mode::Save); }
 
-  // "desc|pattern|desc|pattern|" to the chooser's "desc (pattern)" entries.
-  // A pattern list separated by ';' becomes blank-separated.
+  // "desc|pattern|desc|pattern|" to the chooser's "desc (pattern)" entries;
+  // a description that ends in "(pattern)" stays as it is. A pattern list
+  // separated by ';' becomes blank-separated.
   static QStringList nameFilters(const QString& filter);
 
  private:

@@ -9,8 +9,8 @@
 namespace basic {
 
 // Runtime error with a numeric code, raised by platform objects (dialog
-// cancel 32755, device not ready, ...) and trapped by the handlers that
-// are specified to trap them.
+// cancel 32755, device not ready, ...) and caught by the handlers that
+// expect that failure and carry on from it.
 class Error : public std::runtime_error {
  public:
   Error(int number, const QString& description);
