@@ -1,11 +1,12 @@
 // The media keys: the player on a private session bus, driven by a second
-// connection as a desktop's media applet would, playing real files through a
-// private PulseAudio; and the metadata of audio CD tracks on a scripted disc.
+// connection as a desktop's media applet would, and by playerctl, playing
+// real files through a private PulseAudio; and the metadata of audio CD tracks on a scripted disc.
 #include <QtDBus>
 #include <QtTest>
 #include <QtWidgets>
 
 #include "app/frmcd.h"
+#include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
@@ -34,6 +35,33 @@ class DiscMedia : public MediaDeviceFactory {
   }
 };
 }  // namespace
+
+// The main window on fakes but real media devices, published on the bus.
+struct Player {
+  FakePlatform fp;
+  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices(fp.drives);
+  Platform p = fp.platform(*media);
+  frmcd w{p};
+  Mpris mpris{w};
+  Player() {
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    w.start();
+    QVERIFY(mpris.publish(QDBusConnection::sessionBus()));
+  }
+  // What the window shows, for the rows to pick from.
+  QString state() const {
+    QStringList rows;
+    for (int i = 0; i < w.lsttrack->count(); ++i) rows << w.lsttrack->item(i)->text();
+    MediaDevice* d = w.mcicdplayer->device();
+    return QStringLiteral("slider %1, at %2 s, mode %3, volume %4, mixer %5, %6, track %7, rows %8")
+        .arg(w.HScroll1->Value())
+        .arg(d ? d->positionMs() / 1000 : -1)
+        .arg(d ? d->mode() : 0)
+        .arg(w.vsVolume->Value())
+        .arg(fp.mixers.state.writes.isEmpty() ? -1 : qint64(fp.mixers.state.writes.last().second))
+        .arg(w.windowTitle(), w.lbltrack->text(), rows.join('|'));
+  }
+};
 
 class TestMpris : public QObject {
   Q_OBJECT
@@ -104,15 +132,58 @@ class TestMpris : public QObject {
   }
   void cleanupTestCase() { parec_.close(); }
 
+  // playerctl, a real MPRIS client, on a.wav (20 s) opened and paused at its
+  // start, the volume slider moved by hand to a quarter of its way up.
+  void playerctl_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");  // a pattern for what it prints
+    QTest::addColumn<QStringList>("state");
+    QTest::addColumn<double>("hz");  // what the sink then plays, 0 to leave it
+    const QString b = dir_.filePath("b.wav");
+    const QString file = QStringLiteral("Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|");
+    QTest::newRow("position set: as the slider at 50 %")
+        << QStringList{"position", "10"} << 0 << "" << QStringList{"slider 50, at 10 s, mode 526"} << 440.0;
+    QTest::newRow("seek forward: to the whole percent")
+        << QStringList{"position", "5+"} << 0 << "" << QStringList{"slider 25, at 5 s, mode 526"} << 0.0;
+    QTest::newRow("seek back before the start")
+        << QStringList{"position", "30-"} << 0 << "" << QStringList{"slider 0, at 0 s, mode 526"} << 0.0;
+    QTest::newRow("volume read from the slider")
+        << QStringList{"volume"} << 0 << "^0\\.2500\\d*\n$" << QStringList{"volume 8192, mixer 16384"} << 0.0;
+    QTest::newRow("volume set through the slider")
+        << QStringList{"volume", "0.5"} << 0 << "" << QStringList{"volume 16384, mixer 32768"} << 0.0;
+    QTest::newRow("open: as the single-file dialog")
+        << QStringList{"open", QUrl::fromLocalFile(b).toString()} << 0 << "" << QStringList{file + b} << 880.0;
+    QTest::newRow("open refuses another scheme") << QStringList{"open", "http://localhost/b.wav"} << 1 << ""
+                                                 << QStringList{file + dir_.filePath("a.wav")} << 0.0;
+  }
+
+  void playerctl() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QStringList, state);
+    QFETCH(double, hz);
+    Player m;
+    m.w.openFile(dir_.filePath("a.wav"));
+    QTRY_COMPARE(m.mpris.playbackStatus(), QStringLiteral("Playing"));
+    m.w.mcicdplayer->button(MediaControl::Pause)->click();
+    m.w.vsVolume->setValue(8192);
+    QTRY_COMPARE(status(), QStringLiteral("Paused"));
+    QProcess ctl;
+    ctl.start("playerctl", QStringList{"--player=mirova"} + args);
+    QTRY_COMPARE_WITH_TIMEOUT(ctl.state(), QProcess::NotRunning, 10000);  // the player answers meanwhile
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QVERIFY2(QRegularExpression(output).match(ctl.readAllStandardOutput()).hasMatch(),
+             qPrintable(ctl.readAllStandardError()));
+    for (const QString& part : state) QTRY_VERIFY2(m.state().contains(part), qPrintable(m.state()));
+    QVERIFY2(m.fp.messages.shown.isEmpty(), qPrintable(m.fp.messages.texts().join('\n')));
+    if (hz) sink(hz);
+  }
+
   void mediaKeysDriveThePlaylist() {
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    const auto media = makeSystemMediaDevices(fp.drives);
-    Platform p = fp.platform(*media);
-    frmcd w(p);
-    w.start();
-    Mpris mpris(w);
-    QVERIFY(mpris.publish(QDBusConnection::sessionBus()));
+    Player m;
+    frmcd& w = m.w;
     QCOMPARE(status(), QStringLiteral("Stopped"));
     QCOMPARE(metadata().value("mpris:trackid").value<QDBusObjectPath>().path(),
              QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
@@ -173,7 +244,7 @@ class TestMpris : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
     call("PlayPause");
     QTRY_COMPARE(status(), QStringLiteral("Paused"));
-    QVERIFY2(fp.messages.shown.isEmpty(), qPrintable(fp.messages.texts().join('\n')));
+    QVERIFY2(m.fp.messages.shown.isEmpty(), qPrintable(m.fp.messages.texts().join('\n')));
   }
 
   void cdTrackMetadata_data() {
