@@ -1,11 +1,13 @@
 // The media keys: the player on a private session bus, driven by a second
 // connection as a desktop's media applet would, and by playerctl, playing
-// real files through a private PulseAudio; and the metadata of audio CD tracks on a scripted disc.
+// real files through a private PulseAudio; copies of the real player started
+// beside it; and the metadata of audio CD tracks on a scripted disc.
 #include <QtDBus>
 #include <QtTest>
 #include <QtWidgets>
 
 #include "app/frmcd.h"
+#include "app/instance_lock.h"
 #include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 #include "playback/media_backends.h"
@@ -179,6 +181,70 @@ class TestMpris : public QObject {
     for (const QString& part : state) QTRY_VERIFY2(m.state().contains(part), qPrintable(m.state()));
     QVERIFY2(m.fp.messages.shown.isEmpty(), qPrintable(m.fp.messages.texts().join('\n')));
     if (hz) sink(hz);
+  }
+
+  // Copies of the real player started while this one runs: one with paths
+  // hands them over and ends, the window coming forward; one without ends
+  // as it always has. --help and --version need no display.
+  void laterCopy_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("env");  // NAME=value, or NAME alone to remove it
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");  // patterns for standard output and error
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("state");  // of the running window afterwards
+    QTest::addColumn<bool>("forward");   // it came forward from its minimised state
+    const QString b = dir_.filePath("b.wav"), a = dir_.filePath("a.wav");
+    const QString file = QStringLiteral("Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|");
+    const QStringList noDisplay{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    QTest::newRow("a file, handed over") << QStringList{b} << QStringList() << 0 << "^$"
+                                         << "^$" << file + b << true;
+    QTest::newRow("relative paths, a list in their order")
+        << QStringList{"b.wav", "a.wav"} << QStringList() << 0 << "^$"
+        << "^$"
+        << "Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|b.wav|a.wav" << true;
+    QTest::newRow("no session bus: said why")
+        << QStringList{b} << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"} << 1 << "^$"
+        << "^mirova: .*" + QRegularExpression::escape(b) + ".*no session bus" << file + a << false;
+    QTest::newRow("no paths: ends at once") << QStringList() << QStringList() << 0 << "^$"
+                                            << "^$" << file + a << false;
+    QTest::newRow("--version") << QStringList{"--version"} << noDisplay << 0 << "^mirova 1\\.0\\.64\n$"
+                               << "^$" << file + a << false;
+    QTest::newRow("--help") << QStringList{"--help"} << noDisplay << 0 << "^Usage: mirova \\[FILE\\|FOLDER\\]"
+                            << "^$" << file + a << false;
+  }
+
+  void laterCopy() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, env);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, error);
+    QFETCH(QString, state);
+    QFETCH(bool, forward);
+    // The lock of the copy that runs, where every copy of this user looks.
+    QTemporaryDir run;
+    qputenv("XDG_RUNTIME_DIR", run.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", run.filePath("config").toUtf8());
+    FileInstanceLock lock(FileInstanceLock::defaultFolders());
+    QVERIFY(lock.acquire());
+    Player m;
+    m.w.openFile(dir_.filePath("a.wav"));
+    m.w.showMinimized();
+    QProcess copy;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& v : env) v.contains('=') ? e.insert(v.section('=', 0, 0), v.section('=', 1)) : e.remove(v);
+    copy.setProcessEnvironment(e);
+    copy.setWorkingDirectory(dir_.path());
+    copy.start(qEnvironmentVariable("MIROVA_BIN_DIR") + "/mirova", args);
+    QTRY_COMPARE_WITH_TIMEOUT(copy.state(), QProcess::NotRunning, 20000);  // this player answers meanwhile
+    const QString out = copy.readAllStandardOutput(), err = copy.readAllStandardError();
+    QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == exitCode, qPrintable(err));
+    QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
+    QVERIFY2(QRegularExpression(error).match(err).hasMatch(), qPrintable(err));
+    QTRY_VERIFY2(m.state().endsWith(state), qPrintable(m.state()));
+    QTRY_COMPARE(m.w.isMinimized(), !forward);
+    QVERIFY2(m.fp.messages.shown.isEmpty(), qPrintable(m.fp.messages.texts().join('\n')));
   }
 
   void mediaKeysDriveThePlaylist() {
