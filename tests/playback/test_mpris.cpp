@@ -88,24 +88,33 @@ class TestMpris : public QObject {
   QVariantMap metadata() { return get("Metadata").toMap(); }
 
   // The sink plays a tone of `hz` (its pitch from the zero crossings), or nothing for 0.
+  // The pitch is the median over windows of 20 ms with sound in them: a
+  // pipeline that has just restarted, or a busy machine, leaves gaps.
   void sink(double hz) {
     QTest::qWait(400);  // what was under way reaches the sink
     parec_.readAllStandardOutput();
     QTest::qWait(1200);
     const QByteArray pcm = parec_.readAllStandardOutput();
-    int peak = 0, crossings = 0, frames = 0;
+    constexpr int kWindow = 882;
+    int peak = 0, windowPeak = 0, crossings = 0, frames = 0;
     bool above = false;
-    for (qsizetype i = 0; i + 3 < pcm.size(); i += 4, ++frames) {  // s16le stereo, the left channel
+    QList<double> pitches;
+    for (qsizetype i = 0; i + 3 < pcm.size(); i += 4) {  // s16le stereo, the left channel
       const int v = qint16(quint8(pcm[i]) | (quint8(pcm[i + 1]) << 8));
-      peak = std::max(peak, std::abs(v));
+      windowPeak = std::max(windowPeak, std::abs(v));
       if ((v > 0) != above && std::abs(v) > 200) {
         above = v > 0;
         ++crossings;
       }
+      if (++frames < kWindow) continue;
+      if (windowPeak > 1000) pitches << crossings / 2.0 / (kWindow / 44100.0);
+      peak = std::max(peak, windowPeak);
+      windowPeak = crossings = frames = 0;
     }
-    const double pitch = frames ? crossings / 2.0 / (frames / 44100.0) : 0.0;
-    QVERIFY2(hz ? peak > 1000 && std::abs(pitch - hz) < hz * 0.1 : peak < 300,
-             qPrintable(QStringLiteral("peak %1, %2 Hz").arg(peak).arg(pitch)));
+    std::sort(pitches.begin(), pitches.end());
+    const double pitch = pitches.size() >= 10 ? pitches[pitches.size() / 2] : 0.0;  // at least 200 ms of sound
+    QVERIFY2(hz ? std::abs(pitch - hz) < hz * 0.1 : peak < 300,
+             qPrintable(QStringLiteral("peak %1, %2 Hz over %3 windows").arg(peak).arg(pitch).arg(pitches.size())));
   }
 
  public Q_SLOTS:
