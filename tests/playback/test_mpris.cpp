@@ -231,12 +231,11 @@ class TestMpris : public QObject {
     QFETCH(QString, error);
     QFETCH(QString, state);
     QFETCH(bool, forward);
-    // The lock of the copy that runs, where every copy of this user looks.
+    // The lock of the copy that runs, where the later copy looks first.
     QTemporaryDir run;
-    qputenv("XDG_RUNTIME_DIR", run.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", run.filePath("config").toUtf8());
-    FileInstanceLock lock(FileInstanceLock::defaultFolders());
+    FileInstanceLock lock({run.filePath("mirova")});
     QVERIFY(lock.acquire());
+    env << "XDG_RUNTIME_DIR=" + run.path() << "XDG_CONFIG_HOME=" + run.filePath("config");
     Player m;
     m.w.openFile(dir_.filePath("a.wav"));
     m.w.showMinimized();
