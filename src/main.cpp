@@ -1,7 +1,10 @@
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
+#include <cstdio>
 
 #include "app/autoplay_registry.h"
+#include "app/command_line.h"
 #include "app/common_dialog.h"
 #include "app/frmcd.h"
 #include "app/instance_lock.h"
@@ -15,9 +18,11 @@
 #include "playback/mci.h"
 #include "playback/media_backends.h"
 #include "playback/mpris.h"
+#include "playback/open_paths.h"
 #include "volume/alsa_mixer.h"
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> status = command_line::answer(argc, argv)) return *status;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirova"));
   // Wayland's app_id and the portals name the desktop entry by this.
@@ -25,9 +30,28 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(
       QStringLiteral("%1.%2.%3").arg(MIROVA_VERSION_MAJOR).arg(MIROVA_VERSION_MINOR).arg(MIROVA_VERSION_PATCH));
 
+  QString unknown;
+  const QStringList given = command_line::paths(QApplication::arguments(), unknown);
+  if (!unknown.isEmpty()) {
+    std::fprintf(stderr, "mirova: unknown option %s\nTry 'mirova --help'.\n", qPrintable(unknown));
+    return 2;
+  }
+  LinuxDrives drives;
+  const QStringList paths = open_paths::withoutDiscs(drives, given);
+
+  // A later copy with something to open hands it to the copy that runs and
+  // ends; without paths it ends at the window's load, as it always has.
+  FileInstanceLock lock(FileInstanceLock::defaultFolders());
+  if (!paths.isEmpty() && !lock.acquire()) {
+    const QString why = Mpris::handOver(QDBusConnection::sessionBus(), paths);
+    if (why.isEmpty()) return 0;
+    std::fprintf(stderr, "mirova: the player runs already and could not be handed %s: %s\n",
+                 qPrintable(paths.join(QStringLiteral(", "))), qPrintable(why));
+    return 1;
+  }
+
   const QString configHome = IniSettingsStore::defaultConfigDir();
   IniSettingsStore settings(configHome);
-  FileInstanceLock lock(FileInstanceLock::defaultFolders());
   DesktopAutoPlayRegistry autoPlay(DesktopAutoPlayRegistry::defaultDataHome(), configHome,
                                    DesktopAutoPlayRegistry::defaultDataDirs());
   QtMessageBoxes messages;
@@ -35,7 +59,6 @@ int main(int argc, char** argv) {
   FilePictureLoader pictures;
   ProcessLauncher launcher;
   QtFilePicker filePicker;
-  LinuxDrives drives;
   // The CD drive service lives beside the player; the media control's CD
   // device and the command strings are both its clients.
   const CdServiceSetup cd{QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio"),
@@ -53,5 +76,7 @@ int main(int argc, char** argv) {
   // Media keys; without a session bus the player simply goes without them.
   Mpris mpris(window);
   mpris.publish(QDBusConnection::sessionBus());
+  // Once the window is up, as if the user had chosen them there.
+  QTimer::singleShot(0, &window, [&window, &paths] { window.openPaths(paths); });
   return QApplication::exec();
 }

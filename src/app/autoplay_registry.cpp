@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <optional>
 
@@ -27,6 +28,13 @@ bool isOurs(const IniLines& entry) {
   return entry.value(kEntry, QStringLiteral("NoDisplay")) == QLatin1String("true") &&
          entry.value(kEntry, QStringLiteral("Categories")).isNull() &&
          entry.value(kEntry, QStringLiteral("MimeType")) == kCdType + QLatin1Char(';');
+}
+
+// The file argument an entry's command ends with (" %F" and the like): a new
+// command keeps it, so "Open With" goes on handing files over as before.
+QString fileArgument(const IniLines& entry) {
+  static const QRegularExpression code(QStringLiteral(" %[fFuU]$"));
+  return code.match(entry.value(kEntry, kExec)).captured();
 }
 
 bool runs(const IniLines& entry, const QString& command) {
@@ -141,14 +149,14 @@ void DesktopAutoPlayRegistry::registerAudioCdCommand(const QString& command) {
 
   if (userFile && !isOurs(user)) {
     if (!runs(user, command)) {
-      user.setValue(kEntry, kExec, exec);
+      user.setValue(kEntry, kExec, exec + fileArgument(user));
       if (!user.save(path)) return;
     }
   } else if (installed && runs(*installed, command)) {
     if (userFile && !QFile::remove(path)) return;
   } else {
     IniLines entry = installed ? *installed : hiddenEntry();
-    entry.setValue(kEntry, kExec, exec);
+    entry.setValue(kEntry, kExec, exec + (installed ? fileArgument(*installed) : QString()));
     entry.setValue(kEntry, kMarker, QStringLiteral("true"));
     if (!entry.save(path)) return;
   }

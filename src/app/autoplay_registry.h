@@ -21,6 +21,9 @@ class AutoPlayRegistry {
 //   hidden entry of its own;
 // - a per-user entry the user made (a menu editor's copy) is never removed;
 //   only its command changes, when it runs another program.
+// A command written keeps the file argument (%F) of the entry it replaces.
+// The desktop then hands the player a disc's mount point, or nothing, and the
+// player starts as it always does (see open_paths::withoutDiscs).
 class DesktopAutoPlayRegistry final : public AutoPlayRegistry {
  public:
   DesktopAutoPlayRegistry(QString dataHome, QString configHome, QStringList dataDirs);

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "app/auto_size.h"
@@ -147,6 +148,17 @@ class frmcd : public QMainWindow {
   void menu_multi_Click();
   void playfile();
   void readmulti();
+  // Paths from outside the window (the command line, a later copy, the
+  // desktop): one file plays as if chosen in the single-file dialog; a
+  // folder, or several paths, play as a list handed over by the playlist
+  // window, in the order given. A disc's mount point plays nothing: that is
+  // the desktop starting the player for an inserted disc.
+  void openPaths(const QStringList& paths);
+  // The single-file dialog's steps for a file chosen elsewhere.
+  void openFile(const QString& path);
+  // Runs a handler whose errors nothing else traps: a message tells the
+  // user and the window stays usable. A cancelled dialog is no error.
+  void runReported(const std::function<void()>& handler);
   void lsttrack_DblClick();
   void HScroll1_Scroll();
   void mcicdplayer_BackClick();

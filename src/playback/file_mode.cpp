@@ -10,6 +10,7 @@
 #include "core/message_boxes.h"
 #include "core/range_scrollbar.h"
 #include "playback/media_control.h"
+#include "playback/open_paths.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void openMedium(MediaControl& control) {
   try {
     control.setCommand(QStringLiteral("open"));
   } catch (const basic::Error& e) {
-    QString text = QStringLiteral("无法打开文件：%1").arg(control.FileName());
+    QString text = open_paths::kCannotOpen.arg(control.FileName());
     if (!e.description().isEmpty()) text += QLatin1Char('\n') + e.description();
     throw basic::Error(e.number(), text);
   }
@@ -85,33 +86,34 @@ void startOpened(frmcd& w) {
   w.lsttrack->setEnabled(true);
 }
 
-// Errors no handler traps: the user is told, the window stays as it is.
-// A cancelled dialog is no error to report.
-void runReported(frmcd& w, void (frmcd::*handler)()) {
-  QString text;
-  try {
-    (w.*handler)();
-    return;
-  } catch (const basic::Error& e) {
-    if (e.number() == basic::kCancel) return;
-    text = e.description();
-  } catch (const std::exception& e) {
-    text = QString::fromLocal8Bit(e.what());
-  }
-  w.platform().messages.show(text, frmcd::kTitle);
-  w.show();
+// The steps before the dialog: single-file mode, a list with only its
+// header, the device stopped and closed.
+void clearForFile(frmcd& w) {
+  w.listmode = basic::kFalse;
+  w.mcicdplayer->setDeviceType(QString());
+  w.lsttrack->clear();
+  w.lsttrack->addItem(QStringLiteral("播放列表:"));
+  w.mcicdplayer->setCommand(QStringLiteral("stop"));
+  w.mcicdplayer->setCommand(QStringLiteral("close"));
+}
+
+// The steps after it: the chosen file played, with its row and caption.
+void playChosen(frmcd& w, const QString& chosen) {
+  w.mcicdplayer->setFileName(chosen);
+  w.lbltrack->setText(QStringLiteral("1"));
+  w.mcicdplayer->SetFocus();
+  w.mcicdplayer->setUpdateInterval(1000);
+  openMedium(*w.mcicdplayer);
+  startOpened(w);
+  w.lsttrack->addItem(chosen);
+  w.setWindowTitle(frmcd::kTitle + QStringLiteral("-播放多媒体文件"));
+  setUpSlider(w);
 }
 
 }  // namespace
 
 void frmcd::menu_vcd_Click() {
-  listmode = basic::kFalse;
-  mcicdplayer->setDeviceType(QString());
-  lsttrack->clear();
-  lsttrack->addItem(QStringLiteral("播放列表:"));
-  mcicdplayer->setCommand(QStringLiteral("stop"));
-  mcicdplayer->setCommand(QStringLiteral("close"));
-
+  clearForFile(*this);
   vcddialog->setFilter(kMediaFilter);
   vcddialog->setFilterIndex(kVcdFilterIndex);
   // A cancel ends here, whichever way the dialog reports it: the device is
@@ -129,17 +131,12 @@ void frmcd::menu_vcd_Click() {
     return;
   }
   vcddialog->setCancelError(cancelError);
+  playChosen(*this, vcddialog->FileName());
+}
 
-  const QString chosen = vcddialog->FileName();
-  mcicdplayer->setFileName(chosen);
-  lbltrack->setText(QStringLiteral("1"));
-  mcicdplayer->SetFocus();
-  mcicdplayer->setUpdateInterval(1000);
-  openMedium(*mcicdplayer);
-  startOpened(*this);
-  lsttrack->addItem(chosen);
-  setWindowTitle(kTitle + QStringLiteral("-播放多媒体文件"));
-  setUpSlider(*this);
+void frmcd::openFile(const QString& path) {
+  clearForFile(*this);
+  playChosen(*this, path);
 }
 
 void frmcd::playfile() {
@@ -164,12 +161,27 @@ void frmcd::playfile() {
   setUpSlider(*this);
 }
 
+void frmcd::runReported(const std::function<void()>& handler) {
+  QString text;
+  try {
+    handler();
+    return;
+  } catch (const basic::Error& e) {
+    if (e.number() == basic::kCancel) return;
+    text = e.description();
+  } catch (const std::exception& e) {
+    text = QString::fromLocal8Bit(e.what());
+  }
+  platform().messages.show(text, kTitle);
+  show();
+}
+
 void frmcd::wirePlayback() {
   // Controls are new at every load; the menu is not, so its old connection
   // goes before the new one is made.
   QAction* single = action(QStringLiteral("menu_vcd"));
   disconnect(single, &QAction::triggered, this, nullptr);
-  connect(single, &QAction::triggered, this, [this] { runReported(*this, &frmcd::menu_vcd_Click); });
+  connect(single, &QAction::triggered, this, [this] { runReported([this] { menu_vcd_Click(); }); });
 
   const std::pair<void (MediaControl::*)(), void (frmcd::*)()> events[] = {
       {&MediaControl::BackClick, &frmcd::mcicdplayer_BackClick},
@@ -183,9 +195,9 @@ void frmcd::wirePlayback() {
       {&MediaControl::StatusUpdate, &frmcd::mcicdplayer_StatusUpdate},
   };
   for (const auto& [signal, handler] : events)
-    connect(mcicdplayer, signal, this, [this, h = handler] { runReported(*this, h); });
+    connect(mcicdplayer, signal, this, [this, h = handler] { runReported([this, h] { (this->*h)(); }); });
   connect(mcicdplayer, &MediaControl::PlaybackError, this, &frmcd::mcicdplayer_PlaybackError);
   connect(mcicdplayer, &MediaControl::LengthChanged, this, [this] { showLengthLater(*this); });
-  connect(HScroll1, &RangeScrollBar::Scroll, this, [this] { runReported(*this, &frmcd::HScroll1_Scroll); });
-  connect(lsttrack, &QListWidget::itemDoubleClicked, this, [this] { runReported(*this, &frmcd::lsttrack_DblClick); });
+  connect(HScroll1, &RangeScrollBar::Scroll, this, [this] { runReported([this] { HScroll1_Scroll(); }); });
+  connect(lsttrack, &QListWidget::itemDoubleClicked, this, [this] { runReported([this] { lsttrack_DblClick(); }); });
 }

@@ -1,15 +1,23 @@
 #include "playback/mpris.h"
 
 #include <unistd.h>
+#include <QApplication>
 #include <QDBusAbstractAdaptor>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 #include "app/frmcd.h"
 #include "core/basic.h"
+#include "core/range_scrollbar.h"
 #include "playback/media_control.h"
 
 namespace {
@@ -26,8 +34,8 @@ class RootAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(bool HasTrackList READ hasTrackList)
   Q_PROPERTY(QString Identity READ identity)
   Q_PROPERTY(QString DesktopEntry READ desktopEntry)
-  Q_PROPERTY(QStringList SupportedUriSchemes READ none)
-  Q_PROPERTY(QStringList SupportedMimeTypes READ none)
+  Q_PROPERTY(QStringList SupportedUriSchemes READ schemes)
+  Q_PROPERTY(QStringList SupportedMimeTypes READ types)
 
  public:
   explicit RootAdaptor(Mpris* m) : QDBusAbstractAdaptor(m), m_(m) {}
@@ -36,7 +44,12 @@ class RootAdaptor : public QDBusAbstractAdaptor {
   bool hasTrackList() const { return false; }
   QString identity() const { return frmcd::kTitle; }
   QString desktopEntry() const { return frmcd::kApp; }
-  QStringList none() const { return {}; }  // the player opens nothing it is handed
+  QStringList schemes() const { return {QStringLiteral("file")}; }
+  // As the desktop entry claims them; a Video CD's .dat file is a RIFF container there.
+  QStringList types() const {
+    return {QStringLiteral("audio/x-wav"), QStringLiteral("audio/mpeg"),      QStringLiteral("audio/midi"),
+            QStringLiteral("video/mpeg"),  QStringLiteral("video/x-msvideo"), QStringLiteral("application/x-riff")};
+  }
 
  public Q_SLOTS:
   void Raise() { m_->raise(); }
@@ -45,6 +58,12 @@ class RootAdaptor : public QDBusAbstractAdaptor {
  private:
   Mpris* m_;
 };
+
+// Opens what a caller hands over, or answers the error that says why not.
+void openFor(Mpris& m, const QStringList& paths) {
+  const QString busy = m.open(paths);
+  if (!busy.isEmpty()) m.sendErrorReply(QDBusError::Failed, busy);
+}
 
 // org.mpris.MediaPlayer2.Player: the transport.
 class PlayerAdaptor : public QDBusAbstractAdaptor {
@@ -55,6 +74,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(double MinimumRate READ rate)
   Q_PROPERTY(double MaximumRate READ rate)
   Q_PROPERTY(QVariantMap Metadata READ metadata)
+  Q_PROPERTY(double Volume READ volume WRITE setVolume)
   Q_PROPERTY(qlonglong Position READ position)
   Q_PROPERTY(bool CanGoNext READ canGoNext)
   Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
@@ -64,17 +84,18 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(bool CanControl READ canControl)
 
  public:
-  explicit PlayerAdaptor(Mpris* m) : QDBusAbstractAdaptor(m), m_(m) {}
+  explicit PlayerAdaptor(Mpris* m) : QDBusAbstractAdaptor(m), m_(m) { setAutoRelaySignals(true); }
   QString playbackStatus() const { return m_->playbackStatus(); }
   double rate() const { return 1.0; }
   QVariantMap metadata() const { return m_->metadata(); }
+  double volume() const { return m_->volume(); }
+  void setVolume(double v) { m_->setVolume(v); }
   qlonglong position() const { return m_->position(); }
   bool canGoNext() const { return m_->ready(); }
   bool canGoPrevious() const { return m_->ready(); }
   bool canPlay() const { return m_->ready(); }
   bool canPause() const { return m_->ready(); }
-  // Media keys play and move between entries; seeking stays with the slider.
-  bool canSeek() const { return false; }
+  bool canSeek() const { return m_->canSeek(); }
   // Always true: MPRIS fixes it for the life of the object.
   bool canControl() const { return true; }
 
@@ -85,6 +106,39 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
   void Stop() { m_->stop(); }
   void Next() { m_->next(); }
   void Previous() { m_->previous(); }
+  void Seek(qlonglong Offset) { m_->seek(Offset); }
+  void SetPosition(const QDBusObjectPath& TrackId, qlonglong Position) { m_->setPosition(TrackId, Position); }
+  void OpenUri(const QString& Uri) {
+    const QUrl url(Uri);
+    if (!url.isLocalFile() || !QDir::isAbsolutePath(url.toLocalFile())) {
+      m_->sendErrorReply(QDBusError::NotSupported,
+                         QStringLiteral("Only local files (file:///...) can be opened: ") + Uri);
+      return;
+    }
+    openFor(*m_, {url.toLocalFile()});
+  }
+
+ Q_SIGNALS:
+  void Seeked(qlonglong Position);
+
+ private:
+  Mpris* m_;
+};
+
+// The player's own: paths from a copy started later.
+class OpenAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.mirova.Player")
+
+ public:
+  explicit OpenAdaptor(Mpris* m) : QDBusAbstractAdaptor(m), m_(m) {}
+
+ public Q_SLOTS:
+  // Absolute paths, opened as the command line opens them; the window comes forward.
+  void Open(const QStringList& paths) {
+    openFor(*m_, paths);
+    m_->raise();
+  }
 
  private:
   Mpris* m_;
@@ -104,6 +158,7 @@ QString lastPart(const QString& path) {
 Mpris::Mpris(frmcd& window, QObject* parent) : QObject(parent), w_(window) {
   new RootAdaptor(this);
   new PlayerAdaptor(this);
+  new OpenAdaptor(this);
   poll_.setInterval(kPollMs);
   poll_.setTimerType(Qt::CoarseTimer);
   connect(&poll_, &QTimer::timeout, this, &Mpris::poll);
@@ -170,6 +225,54 @@ qlonglong Mpris::position() const {
 
 bool Mpris::ready() const { return device(w_) && w_.mcicdplayer->isEnabled(); }
 
+// Usable as the user finds it: enabled (so is the window) and not switched off.
+bool Mpris::canSeek() const {
+  return device(w_) && w_.HScroll1 && w_.HScroll1->isEnabled() && !w_.HScroll1->isHidden();
+}
+
+// The thumb's place between the slider's bottom (Max) and top (Min) ends.
+double Mpris::volume() const {
+  const RangeScrollBar* s = w_.vsVolume;
+  if (!s || s->Min() == s->Max()) return 0.0;
+  return double(s->Value() - s->Max()) / double(s->Min() - s->Max());
+}
+
+void Mpris::setVolume(double volume) {
+  RangeScrollBar* s = w_.vsVolume;
+  if (!s || !s->isEnabled() || std::isnan(volume)) return;
+  // The slider's own Change handler writes the mixer, as after a click.
+  s->setValue(int(std::lround(s->Max() + std::clamp(volume, 0.0, 1.0) * (s->Min() - s->Max()))));
+  poll();
+}
+
+void Mpris::seek(qlonglong offsetUs) {
+  MediaDevice* d = device(w_);
+  if (!canSeek() || d->lengthMs() <= 0) return;
+  const double target = double(d->positionMs()) + double(offsetUs) / 1000.0;
+  // Past the end MPRIS asks for the next entry.
+  if (target > double(d->lengthMs())) return next();
+  slideTo(basic::toInt16(std::max(0.0, target) / double(d->lengthMs()) * 100));
+}
+
+void Mpris::setPosition(const QDBusObjectPath& track, qlonglong positionUs) {
+  MediaDevice* d = device(w_);
+  if (!canSeek() || d->lengthMs() <= 0 || positionUs < 0 || positionUs / 1000 > d->lengthMs()) return;
+  // A call meant for an entry that has gone meanwhile is stale.
+  if (track.path() != metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path()) return;
+  slideTo(basic::toInt16(double(positionUs) / 1000.0 / double(d->lengthMs()) * 100));
+}
+
+QString Mpris::open(const QStringList& paths) {
+  // As the window's menus, which cannot be reached then either.
+  if (!w_.isEnabled() || QApplication::activeModalWidget())
+    return QStringLiteral("The player is busy with a window of its own; close it and try again.");
+  QTimer::singleShot(0, &w_, [this, paths] {
+    if (w_.isEnabled() && !QApplication::activeModalWidget()) w_.openPaths(paths);
+    poll();
+  });
+  return QString();
+}
+
 void Mpris::play() { later(MediaControl::Play); }
 void Mpris::pause() {
   // The control's Pause button also resumes; this call only ever pauses.
@@ -184,6 +287,7 @@ void Mpris::previous() { later(MediaControl::Prev); }
 
 void Mpris::raise() {
   QTimer::singleShot(0, &w_, [this] {
+    w_.setWindowState(w_.windowState() & ~Qt::WindowMinimized);
     w_.show();
     w_.raise();
     w_.activateWindow();
@@ -206,6 +310,21 @@ void Mpris::later(int button) {
   });
 }
 
+void Mpris::slideTo(int percent) {
+  QTimer::singleShot(0, this, [this, percent] {
+    RangeScrollBar* s = w_.HScroll1;  // the slider of now
+    if (!canSeek()) return;
+    {
+      const QSignalBlocker quiet(s);
+      s->setValue(percent);
+    }
+    // What the thumb raises while it is dragged: the window's handler seeks.
+    Q_EMIT s->Scroll();
+    if (MediaDevice* d = device(w_)) Q_EMIT Seeked(qlonglong(s->Value()) * d->lengthMs() * 10);
+    poll();
+  });
+}
+
 QVariantMap Mpris::watched() const {
   const bool r = ready();
   return {{QStringLiteral("PlaybackStatus"), playbackStatus()},
@@ -213,7 +332,9 @@ QVariantMap Mpris::watched() const {
           {QStringLiteral("CanGoNext"), r},
           {QStringLiteral("CanGoPrevious"), r},
           {QStringLiteral("CanPlay"), r},
-          {QStringLiteral("CanPause"), r}};
+          {QStringLiteral("CanPause"), r},
+          {QStringLiteral("CanSeek"), canSeek()},
+          {QStringLiteral("Volume"), volume()}};
 }
 
 void Mpris::poll() {
@@ -228,6 +349,25 @@ void Mpris::poll() {
                                                    QStringLiteral("PropertiesChanged"));
   signal << kPlayerInterface << changed << QStringList();
   bus_.send(signal);
+}
+
+QString Mpris::handOver(const QDBusConnection& bus, const QStringList& paths) {
+  if (!bus.isConnected()) {
+    const QString why = bus.lastError().message();
+    return QStringLiteral("there is no session bus") + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + ')');
+  }
+  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kOpenInterface, QStringLiteral("Open"));
+  call << paths;
+  QElapsedTimer waited;
+  waited.start();
+  for (;;) {
+    const QDBusMessage reply = bus.call(call, QDBus::Block);
+    if (reply.type() == QDBusMessage::ReplyMessage) return QString();
+    // The running copy takes its name on the bus just after its lock.
+    const bool starting = reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown");
+    if (!starting || waited.elapsed() >= kHandOverWaitMs) return reply.errorMessage();
+    QThread::msleep(100);
+  }
 }
 
 #include "mpris.moc"

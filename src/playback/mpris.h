@@ -1,5 +1,7 @@
 #pragma once
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusObjectPath>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -17,13 +19,29 @@ class frmcd;
 // caller waiting. The properties are read from the control's device when
 // asked; PropertiesChanged follows PlaybackStatus, Metadata and the Can*
 // properties within kPollMs. Position changes without a signal, as MPRIS
-// wants it.
-class Mpris : public QObject {
+// wants it; a seek of ours sends Seeked.
+//
+// Seek and SetPosition put the position slider `HScroll1` where the position
+// asked for falls (a whole percent of the file) and raise its Scroll event,
+// so the window's own handler seeks, as under a drag of the thumb. Volume is
+// where the volume slider's thumb stands, 0 at the bottom and 1 at the top;
+// setting it moves the thumb, and the slider's Change handler writes the
+// mixer. OpenUri opens a local file as `mirova FILE` does.
+//
+// The same object also answers copies of the player started later (the
+// command line, the desktop's "Open With"): they hand their paths to Open()
+// of kOpenInterface and end.
+// The calls of the adaptors run in this object's context: an adaptor
+// answers with an error through it.
+class Mpris : public QObject, public QDBusContext {
   Q_OBJECT
  public:
   static inline const QString kService = QStringLiteral("org.mpris.MediaPlayer2.mirova");
   static inline const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+  static inline const QString kOpenInterface = QStringLiteral("org.mirova.Player");
   static constexpr int kPollMs = 500;
+  // How long a later copy waits for a first copy that is still starting.
+  static constexpr int kHandOverWaitMs = 5000;
 
   explicit Mpris(frmcd& window, QObject* parent = nullptr);
   // Takes the name on `bus`; with no bus, or the name held elsewhere even
@@ -39,6 +57,10 @@ class Mpris : public QObject {
   // CanPlay, CanPause, CanGoNext, CanGoPrevious: a medium is open and the
   // window takes clicks.
   bool ready() const;
+  // CanSeek: a medium is open and the position slider can be used.
+  bool canSeek() const;
+  double volume() const;
+  void setVolume(double volume);
 
   void play();
   void pause();
@@ -46,12 +68,29 @@ class Mpris : public QObject {
   void stop();
   void next();
   void previous();
+  void seek(qlonglong offsetUs);
+  void setPosition(const QDBusObjectPath& track, qlonglong positionUs);
+  // Opens `paths` as the command line does, from the event loop; the text
+  // of why not when the window takes nothing now (a dialog of its own is
+  // open), else empty.
+  QString open(const QStringList& paths);
   void raise();
   void quit();
+
+  // A later copy's side: hands `paths` to the copy on `bus`, waiting up to
+  // kHandOverWaitMs for one that is still starting. Empty when it took
+  // them, else why not.
+  static QString handOver(const QDBusConnection& bus, const QStringList& paths);
+
+ Q_SIGNALS:
+  // Relayed by the player interface as MPRIS's Seeked.
+  void Seeked(qlonglong Position);
 
  private:
   // Presses a MediaControl::Button from the event loop.
   void later(int button);
+  // Seeks from the event loop as a drag of the slider to `percent` does.
+  void slideTo(int percent);
   bool isCd() const;
   void poll();
   QVariantMap watched() const;

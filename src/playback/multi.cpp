@@ -280,8 +280,7 @@ void multi::buildControls() {
   filetype->setEditable(true);
   filetype->setInsertPolicy(QComboBox::NoInsert);
   filetype->setCompleter(nullptr);  // no inline completion: the text is the pattern as typed
-  filetype->addItems({QStringLiteral("*.*"), QStringLiteral("*.wav"), QStringLiteral("*.mid"), QStringLiteral("*.avi"),
-                      QStringLiteral("*.mp3"), QStringLiteral("*.mpg"), QStringLiteral("*.dat")});
+  filetype->addItems(kFileTypes);
   filetype->setEditText(QStringLiteral("*.*"));
   Label1 = new QLabel(QStringLiteral("已选文件："), this);
   place(Label1, "Label1", nullptr, 4440, 240, 1335, 255);
@@ -310,7 +309,7 @@ void multi::buildControls() {
   connect(Drive1, &DriveListBox::Change, this, &multi::Drive1_Change);
   connect(Dir1, &DirListBox::Change, this, &multi::Dir1_Change);
   connect(Dir1, &DirListBox::unreadable, this, [this] {
-    if (main_) main_->platform().messages.show(QStringLiteral("无法打开该文件夹。"), frmcd::kTitle);
+    if (main_) main_->platform().messages.show(kUnreadableFolder, frmcd::kTitle);
   });
   connect(filetype->lineEdit(), &QLineEdit::textEdited, this, &multi::filetype_Change);
   connect(filetype, &QComboBox::activated, this, &multi::filetype_Click);
@@ -419,15 +418,5 @@ void multi::Form_Unload() {
   // playing after a cancel keeps finding its files.
   if (!handingOver_ || List1->count() == 0) return;
   main_->multidir = Dir1->path();
-  QString failure;
-  try {
-    main_->readmulti();
-    return;
-  } catch (const basic::Error& e) {
-    failure = e.description();
-  } catch (const std::exception& e) {
-    failure = QString::fromLocal8Bit(e.what());
-  }
-  main_->platform().messages.show(failure, frmcd::kTitle);
-  main_->show();
+  main_->runReported([this] { main_->readmulti(); });
 }

@@ -115,6 +115,11 @@ class multi : public QWidget {
   // of its list, header included, in 16 bits.
   static constexpr int kMaxEntries = 32766;
   static inline const QString kTooMany = QStringLiteral("播放列表最多只能有32766个文件。");
+  static inline const QString kUnreadableFolder = QStringLiteral("无法打开该文件夹。");
+  // The list of `filetype`: every file first, then one pattern per kind of medium.
+  static inline const QStringList kFileTypes = {
+      QStringLiteral("*.*"),   QStringLiteral("*.wav"), QStringLiteral("*.mid"), QStringLiteral("*.avi"),
+      QStringLiteral("*.mp3"), QStringLiteral("*.mpg"), QStringLiteral("*.dat")};
 
   explicit multi(frmcd& main);
   ~multi() override;

@@ -42,7 +42,7 @@ void TestAutoPlay::desktopFindsThisProgram_data() {
   QTest::addColumn<QString>("installedExec");  // the installed entry's Exec=, empty for none
   QTest::addColumn<int>("after");
   QTest::addColumn<bool>("hidden");  // the entry the desktop finds is hidden from the menus
-  const QString link = QStringLiteral("@/bin/mirova"), other = QStringLiteral("/usr/games/mirova");
+  const QString link = QStringLiteral("@/bin/mirova"), other = QStringLiteral("/usr/games/mirova %F");
   const QByteArray marked = kLegacy + "X-Mirova-AutoPlay=true\n";
   const QByteArray own =
       "[Desktop Entry]\nType=Application\nName=My player\nCategories=Audio;\n"
@@ -95,9 +95,11 @@ void TestAutoPlay::desktopFindsThisProgram() {
   const IniLines found = IniLines::load(QFile::exists(userPath) ? userPath : installedPath);
   QCOMPARE(DesktopAutoPlayRegistry::execProgram(found.value(kEntry, QStringLiteral("Exec"))), program);
   QCOMPARE(found.value(kEntry, QStringLiteral("NoDisplay")) == QLatin1String("true"), hidden);
+  // A copy of the installed entry still takes the files it is handed.
+  const bool theirs = userBefore.contains("Categories=");
+  QCOMPARE(found.value(kEntry, QStringLiteral("Exec")).endsWith(" %F"), installedExec.endsWith("%F") && !theirs);
   QVERIFY(found.value(kEntry, QStringLiteral("MimeType")).contains(QStringLiteral("x-content/audio-cdda;")));
   // A user's own entry keeps its own lines.
-  const bool theirs = userBefore.contains("Categories=");
   QCOMPARE(found.value(kEntry, QStringLiteral("Name")),
            theirs ? QString::fromUtf8(userBefore).section("Name=", 1).section('\n', 0, 0) : "Savrel超级播放器");
   const IniLines mime = IniLines::load(root + QStringLiteral("/config/mimeapps.list"));

@@ -2,7 +2,8 @@
 # The player as the Debian package installed it: /usr/bin/mirova finds bg.bmp
 # in its program folder, leaves the installed desktop entry to handle audio
 # CDs (removing the hidden per-user entry an earlier version wrote), plays a
-# file, and without a session bus says nothing about it.
+# file, and without a session bus says nothing about it. Made the default for
+# MP3 on a fresh HOME, it is what `gio open` starts on an MP3, and it plays it.
 # Usage (under with_xvfb.sh and with_pulse.sh): test_installed.sh EXPECTED_TREE SCREENSHOT_DIR
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -57,5 +58,24 @@ for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && { fail "player did not end after 退出"; kill $pid; }
 wait $pid 2>/dev/null
 grep -Eqi 'd-?bus' "$log" && fail "the player spoke of the missing bus: $(cat "$log")" || pass "no word about the missing session bus"
+rm -rf "$E2E_HOME"
+
+e2e_home
+ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=20" -ac 2 -b:a 128k "$E2E_HOME/tone.mp3" || exit 1
+xdg-mime default mirova.desktop audio/mpeg
+gio open "$E2E_HOME/tone.mp3" && pass "gio open took the MP3" || fail "gio open failed"
+if win=$(e2e_wait_window '^Savrel超级播放器-播放多媒体文件$' 20); then
+  pass "gio open started the player on the file"
+  sleep 1
+  peak=$(e2e_sink_peak 3)
+  awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.02) }' && pass "the sink heard it (peak $peak)" \
+    || fail "no sound at the sink (peak ${peak:-none})"
+  pid=$(xdotool getwindowpid "$win")
+  e2e_keys "$win" alt+f x
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && { fail "player did not end after 退出"; kill "$pid"; }
+else
+  fail "no player playing the file: $(xdotool search --name . getwindowname %@ 2>/dev/null | tr '\n' ' ')"
+fi
 rm -rf "$E2E_HOME"
 e2e_done

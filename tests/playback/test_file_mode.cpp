@@ -243,6 +243,63 @@ class TestFileMode : public QObject {
     QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 驱动器错误！"});
   }
 
+  // Paths from the command line or a later copy play as the same choice in
+  // the window would: one name in the single-file dialog, more in the
+  // playlist window. A disc's mount point is the desktop's AutoPlay: nothing.
+  void openPaths_data() {
+    QTest::addColumn<QStringList>("paths");   // in the folder of files
+    QTest::addColumn<QStringList>("chosen");  // the same choice made in a window, if there is one
+    QTest::addColumn<QStringList>("rows");    // else the list that plays, and the message (%1: the folder)
+    QTest::addColumn<QString>("message");
+    const QString h = QStringLiteral("播放列表:");
+    QTest::newRow("a file") << QStringList{"b.mp3"} << QStringList{"b.mp3"} << QStringList() << QString();
+    QTest::newRow("a missing file") << QStringList{"gone.mp3"} << QStringList{"gone.mp3"} << QStringList() << QString();
+    QTest::newRow("a folder: its media files")
+        << QStringList{"."} << QStringList{"a.wav", "b.mp3", "C.MP3", "d.mid"} << QStringList() << QString();
+    QTest::newRow("files in the order given") << QStringList{"d.mid", "a.wav", "d.mid"}
+                                              << QStringList{"d.mid", "a.wav", "d.mid"} << QStringList() << QString();
+    QTest::newRow("files of two folders")
+        << QStringList{"sub/e.wav", "a.wav"} << QStringList() << QStringList{h, "sub/e.wav", "a.wav"} << QString();
+    QTest::newRow("a missing file among others") << QStringList{"a.wav", "gone.mp3", "b.mp3"} << QStringList()
+                                                 << QStringList{h, "a.wav", "b.mp3"} << "无法打开文件：%1/gone.mp3";
+    QTest::newRow("a disc's mount point, the desktop's view of a CD")
+        << QStringList{"disc", "cdda:host=sr0"} << QStringList() << QStringList{h} << QString();
+  }
+
+  void openPaths() {
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, chosen);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
+    auto seen = [](Rig& r) {  // the rig's own folder as "%1"
+      return QStringList{texts(r.w.lsttrack).join('|'), r.w.windowTitle(),
+                         r.w.lbltrack->text(),          r.w.multidir,
+                         r.opened().join('|'),          r.fp.messages.boxes.join('|')}
+          .replaceInStrings(r.dir, "%1");
+    };
+    Rig r;
+    QFile(r.at("notes.txt")).open(QIODevice::WriteOnly);
+    for (const char* d : {"disc", "cdda:host=sr0"}) QDir(r.dir).mkdir(d);
+    r.fp.drives.add('d', r.at("disc"));
+    for (QString& p : paths) p = r.at(p);
+    r.w.openPaths(paths);
+    QVERIFY(r.w.isEnabled());
+    if (chosen.isEmpty()) {
+      QCOMPARE(texts(r.w.lsttrack), rows);
+      QCOMPARE(r.opened(), rows.size() > 1 ? QStringList{"open " + r.at(rows[1])} : QStringList());
+      QCOMPARE(r.fp.messages.shown.join('|'), message.isEmpty() ? message : message.arg(r.dir));
+      return;
+    }
+    Rig byHand;
+    if (chosen.size() == 1) {
+      byHand.fp.filePicker.answers.emplace_back(byHand.at(chosen[0]));
+      byHand.w.action("menu_vcd")->trigger();
+    } else {
+      Rig::choose(byHand.open(), chosen, true);
+    }
+    QCOMPARE(seen(r), seen(byHand));
+  }
+
   // Root, optical drives, then removable media.
   void driveLetters() {
     QTemporaryDir tmp;
