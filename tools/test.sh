@@ -1,9 +1,16 @@
 #!/bin/bash
 # Installs what the tests need, builds the player and the tests twice (plain
 # and with AddressSanitizer + UndefinedBehaviorSanitizer) and runs them all.
-# The 20-minute list soak (ctest label "soak", plain build only) runs in the
-# background from the plain build to the end, so it costs no time of its own.
+# The list soak (ctest label "soak", plain build only; 5 minutes, 20 with
+# --long-soak, or MIROVA_SOAK_MINUTES) runs in the background from the plain
+# build to the end, so it costs no time of its own.
+# Usage: tools/test.sh [--long-soak]
 set -euo pipefail
+case "${1:-}" in
+  --long-soak) export MIROVA_SOAK_MINUTES=20 ;;
+  "") ;;
+  *) echo "usage: tools/test.sh [--long-soak]" >&2; exit 2 ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [[ "${MIROVA_SKIP_DEPS:-0}" != 1 ]]; then
   "$root/tools/install-deps.sh" packages-run.txt packages-test.txt
