@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/autoplay_registry.h"
 #include "app/instance_lock.h"
 #include "app/settings_store.h"
 #include "core/message_boxes.h"
@@ -17,6 +16,7 @@
 #include "core/program_exit.h"
 #include "core/range_scrollbar.h"
 #include "core/twips.h"
+#include "desktop/autoplay_registry.h"
 #include "playback/media_control.h"
 #include "volume/cls_volume.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "core/runtime_dir.h"
+#include "base/runtime_dir.h"
 
 // The CD drive service `mirova-cdaudio` and its clients speak over a stream
 // socket in the user's private runtime folder (runtime::privateFolder).

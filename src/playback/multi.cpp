@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
 #include "core/message_boxes.h"
 #include "core/twips.h"
 

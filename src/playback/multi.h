@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QWidget>
 
-#include "playback/drives.h"
+#include "disc/drives.h"
 
 class QLabel;
 class QPushButton;

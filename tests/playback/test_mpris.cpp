@@ -6,10 +6,10 @@
 #include <QtWidgets>
 
 #include "app/frmcd.h"
+#include "desktop/mpris.h"
 #include "fakes/fakes.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
-#include "playback/mpris.h"
 
 namespace {
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");

@@ -1,4 +1,4 @@
-#include "playback/gst_media_device.h"
+#include "gst/gst_media_device.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -21,10 +21,10 @@
 #include <memory>
 #include <mutex>
 
-#include "core/basic.h"
-#include "playback/drives.h"
-#include "playback/gst_setup.h"
-#include "playback/sector_source.h"
+#include "base/basic.h"
+#include "disc/drives.h"
+#include "gst/gst_setup.h"
+#include "gst/sector_source.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "playback/mpris.h"
+#include "desktop/mpris.h"
 
 #include <unistd.h>
 #include <QDBusAbstractAdaptor>
@@ -9,7 +9,7 @@
 #include <QUrl>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
 #include "playback/media_control.h"
 
 namespace {
