@@ -13,9 +13,9 @@
 
 #include "app/frmcd.h"
 #include "cdaudio/protocol.h"
+#include "cdclient/cd_service_client.h"
+#include "cdclient/mci.h"
 #include "fakes/fakes.h"
-#include "playback/cd_service_client.h"
-#include "playback/mci.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
 

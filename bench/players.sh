@@ -1,7 +1,8 @@
 #!/bin/bash
 # Memory and CPU of mirova beside other players, all in one run on one
 # private X server and one PulseAudio null sink:
-#   idle (window shown, nothing open) beside a bare Qt window with a menu bar
+#   start-up time to the window on screen, and idle memory (window shown,
+#   nothing open), beside a bare Qt window with a menu bar
 #   and a list (idle_window);
 #   a 40-second MP3 beside Audacious, mpv and gst-play-1.0;
 #   a 40-second MPEG-1 file (Video CD format) beside mpv and gst-play-1.0.

@@ -47,15 +47,18 @@ mirova_plays() {
   record "$medium" mirova "$pid"
 }
 
-# Resident memory of a program 3 s after its window $2 appeared.
+# Time from the start of a program to its window $2 on screen (to the 0.1 s
+# that the window search polls at), and its resident memory 3 s later.
 idle() {
-  local label=$1 title=$2 pid
+  local label=$1 title=$2 pid started shown
   shift 2
+  started=$(date +%s%N)
   "$@" >/dev/null 2>&1 &
   pid=$!
   e2e_wait_window "$title" 30 >/dev/null
+  shown=$(date +%s%N)
   sleep 3
-  echo "idle $label 0 $(status_kib "$pid" VmRSS) 0" >>"$results"
+  echo "idle $label $(((shown - started) / 1000000)) $(status_kib "$pid" VmRSS) 0" >>"$results"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 }
@@ -79,10 +82,10 @@ median() { # medium label column
   awk -v m="$1" -v l="$2" -v c="$3" '$1 == m && $2 == l { print $c }' "$results" | sort -n |
     awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)]; else print 0 }'
 }
-printf '%-6s %-10s %8s %14s %10s\n' medium player "cpu%" "peak RSS MiB" "sink peak"
+printf '%-6s %-10s %14s %14s %10s\n' medium player "cpu%|start ms" "peak RSS MiB" "sink peak"
 while read -r medium label; do
   awk -v m="$medium" -v l="$label" -v c="$(median "$medium" "$label" 3)" -v r="$(median "$medium" "$label" 4)" \
-    -v p="$(median "$medium" "$label" 5)" 'BEGIN { printf "%-6s %-10s %8s %14.1f %10s\n", m, l, (m == "idle" ? "-" : c), r / 1024, (m == "idle" ? "-" : p) }'
+    -v p="$(median "$medium" "$label" 5)" 'BEGIN { printf "%-6s %-10s %14s %14.1f %10s\n", m, l, c, r / 1024, (m == "idle" ? "-" : p) }'
 done < <(awk '!seen[$1 " " $2]++ { print $1, $2 }' "$results")
 
 ratio() { # what, medium, column, player a, player b
@@ -90,6 +93,7 @@ ratio() { # what, medium, column, player a, player b
     'BEGIN { printf "%-24s %s/%s = %.2f\n", w, x, y, (b > 0 ? a / b : 0) }'
 }
 echo
+ratio "start-up time" idle 3 mirova qt-window
 ratio "idle memory" idle 4 mirova qt-window
 ratio "MP3 memory" mp3 4 mirova audacious
 ratio "MP3 memory" mp3 4 mirova mpv

@@ -3,21 +3,21 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/autoplay_registry.h"
-#include "app/command_line.h"
 #include "app/common_dialog.h"
 #include "app/frmcd.h"
 #include "app/instance_lock.h"
 #include "app/settings_store.h"
+#include "cdclient/mci.h"
 #include "core/launcher.h"
 #include "core/message_boxes.h"
 #include "core/picture_loader.h"
 #include "core/program_exit.h"
+#include "desktop/autoplay_registry.h"
+#include "desktop/command_line.h"
+#include "desktop/mpris.h"
+#include "disc/drives.h"
 #include "pictures/qt_screen_grabber.h"
-#include "playback/drives.h"
-#include "playback/mci.h"
 #include "playback/media_backends.h"
-#include "playback/mpris.h"
 #include "playback/open_paths.h"
 #include "volume/alsa_mixer.h"
 

@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-#include "core/basic.h"
+#include "base/basic.h"
 
 QStringList CommonDialog::nameFilters(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));

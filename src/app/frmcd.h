@@ -10,7 +10,7 @@
 #include "app/auto_size.h"
 #include "app/common_dialog.h"
 #include "app/platform.h"
-#include "core/basic.h"
+#include "base/basic.h"
 
 class QAction;
 class QLabel;

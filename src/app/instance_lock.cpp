@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "app/settings_store.h"
-#include "core/runtime_dir.h"
+#include "base/runtime_dir.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <climits>
 
-#include "core/runtime_dir.h"
+#include "base/runtime_dir.h"
 
 // The CD drive service `mirova-cdaudio` and its clients speak over a stream
 // socket in the user's private runtime folder (runtime::privateFolder).

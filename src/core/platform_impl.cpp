@@ -6,11 +6,11 @@
 #include <QStandardPaths>
 #include <cstdio>
 
-#include "basic.h"
-#include "launcher.h"
-#include "message_boxes.h"
-#include "picture_loader.h"
-#include "program_exit.h"
+#include "base/basic.h"
+#include "core/launcher.h"
+#include "core/message_boxes.h"
+#include "core/picture_loader.h"
+#include "core/program_exit.h"
 
 void QtMessageBoxes::show(const QString& text, const QString& title, Icon icon) {
   QMessageBox box(icon == Icon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, title, text, QMessageBox::Ok);

@@ -1,4 +1,4 @@
-#include "range_scrollbar.h"
+#include "core/range_scrollbar.h"
 
 #include <algorithm>
 #include <cstdlib>

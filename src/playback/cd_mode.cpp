@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
 #include "core/message_boxes.h"
 #include "core/range_scrollbar.h"
 #include "playback/media_control.h"

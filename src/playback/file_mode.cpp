@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
 #include "core/message_boxes.h"
 #include "core/range_scrollbar.h"
 #include "playback/media_control.h"

@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "playback/cd_service_client.h"
+#include "cdclient/cd_service_client.h"
 #include "playback/media_device.h"
 
 class Drives;

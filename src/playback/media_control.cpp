@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "core/basic.h"
+#include "base/basic.h"
 
 namespace {
 qint32 packTmsf(int t, int m, int s, int f) { return qint32(t | (m << 8) | (s << 16) | (f << 24)); }

@@ -8,7 +8,7 @@
 
 #include "app/frmcd.h"
 #include "core/message_boxes.h"
-#include "playback/drives.h"
+#include "disc/drives.h"
 #include "playback/multi.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <QLibrary>
 
-#include "core/basic.h"
-#include "playback/cd_audio_device.h"
+#include "base/basic.h"
+#include "cdclient/cd_audio_device.h"
 #include "playback/media_backends.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
+#include "cdclient/mci.h"
 #include "core/message_boxes.h"
 #include "core/range_scrollbar.h"
-#include "playback/mci.h"
 #include "playback/media_control.h"
 #include "playback/track_list.h"
 

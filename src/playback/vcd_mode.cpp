@@ -4,9 +4,9 @@
 #include <QPushButton>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
 #include "core/message_boxes.h"
-#include "playback/drives.h"
+#include "disc/drives.h"
 #include "playback/media_control.h"
 #include "playback/track_list.h"
 

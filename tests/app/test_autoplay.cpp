@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/autoplay_registry.h"
 #include "app/ini_lines.h"
+#include "desktop/autoplay_registry.h"
 
 namespace {
 void writeAll(const QString& path, const QByteArray& bytes) {

@@ -16,10 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/autoplay_registry.h"
 #include "app/instance_lock.h"
 #include "app/settings_store.h"
-#include "core/basic.h"
+#include "base/basic.h"
+#include "desktop/autoplay_registry.h"
 #include "fakes/fakes.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include "app/frmcd.h"
 #include "cdaudio/protocol.h"
+#include "cdclient/mci.h"
 #include "fakes/fakes.h"
-#include "playback/mci.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
 

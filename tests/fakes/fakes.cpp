@@ -3,7 +3,7 @@
 #include <QTest>
 #include <algorithm>
 
-#include "core/basic.h"
+#include "base/basic.h"
 
 QString FakeSettings::read(const QString&, const QString& section, const QString& key, const QString& fallback) const {
   const auto it = values.constFind(id(section, key));

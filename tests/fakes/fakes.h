@@ -13,18 +13,18 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/autoplay_registry.h"
 #include "app/common_dialog.h"
 #include "app/instance_lock.h"
 #include "app/platform.h"
 #include "app/settings_store.h"
+#include "cdclient/mci.h"
 #include "core/launcher.h"
 #include "core/message_boxes.h"
 #include "core/picture_loader.h"
 #include "core/program_exit.h"
+#include "desktop/autoplay_registry.h"
+#include "disc/drives.h"
 #include "pictures/screen_grabber.h"
-#include "playback/drives.h"
-#include "playback/mci.h"
 #include "playback/media_device.h"
 #include "volume/mixer.h"
 

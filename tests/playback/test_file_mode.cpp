@@ -4,8 +4,8 @@
 
 #include "app/frmcd.h"
 #include "core/range_scrollbar.h"
+#include "disc/drives.h"
 #include "fakes/fakes.h"
-#include "playback/drives.h"
 #include "playback/media_control.h"
 #include "playback/multi.h"
 

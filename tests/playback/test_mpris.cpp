@@ -9,10 +9,10 @@
 #include "app/frmcd.h"
 #include "app/instance_lock.h"
 #include "core/range_scrollbar.h"
+#include "desktop/mpris.h"
 #include "fakes/fakes.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
-#include "playback/mpris.h"
 
 namespace {
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");

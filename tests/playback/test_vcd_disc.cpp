@@ -5,9 +5,9 @@
 #include <QtWidgets>
 
 #include "app/frmcd.h"
+#include "disc/drives.h"
 #include "fakes/fakes.h"
-#include "playback/drives.h"
-#include "playback/gst_media_device.h"
+#include "gst/gst_media_device.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
 #include "playback/media_fixtures.h"

@@ -1,4 +1,4 @@
-#include "basic.h"
+#include "base/basic.h"
 
 #include <cmath>
 #include <limits>

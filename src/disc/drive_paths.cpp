@@ -4,10 +4,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "core/basic.h"
+#include "base/basic.h"
 #include "disc/disc.h"
+#include "disc/drives.h"
 #include "disc/iso_files.h"
-#include "playback/drives.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "playback/drives.h"
+#include "disc/drives.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-#include "core/basic.h"
+#include "base/basic.h"
 
 QString Drives::Drive::text() const {
   QString t = QString(letter) + QLatin1Char(':');

@@ -1,5 +1,5 @@
 // The entry point of the file device module (see media_backends.h).
-#include "playback/gst_media_device.h"
+#include "gst/gst_media_device.h"
 #include "playback/media_backends.h"
 
 MediaDevice* mirova_make_file_device(Drives* drives) { return new GstMediaDevice(drives); }

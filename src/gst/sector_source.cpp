@@ -1,12 +1,12 @@
-#include "playback/sector_source.h"
+#include "gst/sector_source.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <algorithm>
 
-#include "core/basic.h"
-#include "playback/drives.h"
+#include "base/basic.h"
+#include "disc/drives.h"
 
 namespace {
 // Bytes handed over per request when the demuxer does not say how many it

@@ -1,4 +1,4 @@
-#include "playback/gst_setup.h"
+#include "gst/gst_setup.h"
 
 #include <gst/gst.h>
 #ifdef __GLIBC__

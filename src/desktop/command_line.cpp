@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "desktop/command_line.h"
 
 #include <QDir>
 #include <QUrl>

@@ -1,6 +1,5 @@
-#include "playback/gst_media_device.h"
+#include "gst/gst_media_device.h"
 
-#include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
 #ifdef __GLIBC__
@@ -10,31 +9,25 @@
 #include <QAbstractEventDispatcher>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QMetaObject>
-#include <QPainter>
-#include <QRegularExpression>
-#include <QThreadPool>
 #include <QWidget>
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <mutex>
 
-#include "core/basic.h"
-#include "playback/drives.h"
-#include "playback/gst_setup.h"
-#include "playback/sector_source.h"
+#include "base/basic.h"
+#include "disc/drives.h"
+#include "gst/gst_setup.h"
+#include "gst/length_scan.h"
+#include "gst/sector_source.h"
+#include "gst/video_window.h"
 
 namespace {
 
 constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
 constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
-constexpr const char* kFrameMessage = "mirova-frame";
 constexpr const char* kSeekMark = "mirova-seek";
-constexpr const char* kCancelMessage = "mirova-cancel";
-constexpr int kScanTimeoutMs = 120000;  // a whole file read off the GUI thread, even from a slow share
 constexpr int kWatchdogMs = 500;
 
 // The General MIDI soundfonts Debian ships, the small one first.
@@ -68,158 +61,6 @@ bool noPicturesLeft(GstMessage* message) {
   g_free(debug);
   return none;
 }
-}  // namespace
-
-// A length scan on a worker thread. The device that started it may go (or
-// open another file) at any time: it cancels the scan, which then stops
-// once the read under way returns, and reports nothing.
-struct GstMediaDevice::LengthScan {
-  std::mutex mutex;
-  GstBus* bus = nullptr;  // the scan pipeline's, while it runs
-  bool cancelled = false;
-
-  void cancel() {
-    std::lock_guard<std::mutex> lock(mutex);
-    cancelled = true;
-    if (bus) gst_bus_post(bus, gst_message_new_application(nullptr, gst_structure_new_empty(kCancelMessage)));
-  }
-};
-
-namespace {
-
-// Reads a file through its parser alone, as fast as it goes, and returns
-// where its last buffer ends: the exact length of MP3s without a header that
-// tells it (GStreamer only estimates those, and only once playing). -1 when
-// the scan fails, is cancelled or does not finish by the deadline. The whole
-// file is read: on a slow disk or share that takes seconds, so it never runs
-// on the GUI thread.
-qint64 scanLengthMs(const QString& path, gint64 deadlineUs, GstMediaDevice::LengthScan& state) {
-  GstElement* scan = gst_parse_launch("filesrc name=src ! parsebin ! fakesink name=sink sync=false", nullptr);
-  if (!scan) return -1;
-  GstElement* src = gst_bin_get_by_name(GST_BIN(scan), "src");
-  GstElement* sink = gst_bin_get_by_name(GST_BIN(scan), "sink");
-  std::atomic<gint64> endNs{-1};
-  if (src && sink) {
-    g_object_set(src, "location", QFile::encodeName(path).constData(), nullptr);
-    g_object_set(sink, "signal-handoffs", TRUE, nullptr);
-    g_signal_connect(sink, "handoff", G_CALLBACK(+[](GstElement*, GstBuffer* buffer, GstPad*, gpointer end) {
-                       if (!GST_BUFFER_PTS_IS_VALID(buffer)) return;
-                       const gint64 e =
-                           gint64(GST_BUFFER_PTS(buffer)) +
-                           (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
-                       auto& slot = *static_cast<std::atomic<gint64>*>(end);
-                       if (e > slot.load()) slot = e;  // only one streaming thread writes
-                     }),
-                     &endNs);
-  }
-  GstBus* bus = gst_element_get_bus(scan);
-  bool started = false;
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    if (!state.cancelled) state.bus = bus;
-    started = !state.cancelled && src && sink;
-  }
-  bool finished = false;
-  if (started && gst_element_set_state(scan, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
-    const gint64 left = deadlineUs - g_get_monotonic_time();
-    GstMessage* msg = left > 0 ? gst_bus_timed_pop_filtered(
-                                     bus, GstClockTime(left) * GST_USECOND,
-                                     GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_APPLICATION))
-                               : nullptr;
-    finished = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
-    if (msg) gst_message_unref(msg);
-  }
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.bus = nullptr;
-  }
-  gst_object_unref(bus);
-  gst_element_set_state(scan, GST_STATE_NULL);
-  if (src) gst_object_unref(src);
-  if (sink) gst_object_unref(sink);
-  gst_object_unref(scan);
-  return finished && endNs > 0 ? toMs(endNs) : -1;
-}
-
-}  // namespace
-
-// The streaming thread leaves the newest picture here and asks the GUI thread,
-// through the bus, to paint it; one request is outstanding at a time.
-struct GstMediaDevice::FrameSlot {
-  std::mutex mutex;
-  GstSample* sample = nullptr;
-  std::atomic<bool> repaintPending{false};
-
-  ~FrameSlot() { clear(); }
-  void put(GstSample* s, GstElement* sink) {
-    if (!s) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      if (sample) gst_sample_unref(sample);
-      sample = s;
-    }
-    if (!repaintPending.exchange(true))
-      gst_element_post_message(sink,
-                               gst_message_new_application(GST_OBJECT(sink), gst_structure_new_empty(kFrameMessage)));
-  }
-  GstSample* current() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return sample ? gst_sample_ref(sample) : nullptr;
-  }
-  void clear() {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (sample) gst_sample_unref(sample);
-    sample = nullptr;
-  }
-
-  static GstFlowReturn onSample(GstAppSink* sink, gpointer slot) {
-    static_cast<FrameSlot*>(slot)->put(gst_app_sink_pull_sample(sink), GST_ELEMENT(sink));
-    return GST_FLOW_OK;
-  }
-  static GstFlowReturn onPreroll(GstAppSink* sink, gpointer slot) {
-    static_cast<FrameSlot*>(slot)->put(gst_app_sink_pull_preroll(sink), GST_ELEMENT(sink));
-    return GST_FLOW_OK;
-  }
-};
-
-namespace {
-
-// Paints the newest frame, letterboxed to the window's shape.
-class VideoWindow final : public QWidget {
- public:
-  VideoWindow(GstMediaDevice::FrameSlot& frames, QSize pictureSize) : frames_(frames), pictureSize_(pictureSize) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_QuitOnClose, false);  // the player's own windows decide when it ends
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    const QSize shown = pictureSize_.scaled(size(), Qt::KeepAspectRatio);
-    const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
-    painter.fillRect(rect(), Qt::black);
-    GstSample* sample = frames_.current();
-    if (!sample) return;
-    GstVideoInfo info;
-    GstVideoFrame frame;
-    GstCaps* caps = gst_sample_get_caps(sample);
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (caps && buffer && gst_video_info_from_caps(&info, caps) &&
-        gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-      const QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), GST_VIDEO_INFO_WIDTH(&info),
-                         GST_VIDEO_INFO_HEIGHT(&info), GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
-      painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawImage(target, image);
-      gst_video_frame_unmap(&frame);
-    }
-    gst_sample_unref(sample);
-  }
-
- private:
-  GstMediaDevice::FrameSlot& frames_;
-  QSize pictureSize_;
-};
-
 }  // namespace
 
 GstMediaDevice::GstMediaDevice(Drives* drives, QObject* parent)
@@ -285,21 +126,12 @@ void GstMediaDevice::open(const QString& fileName) {
   const QByteArray uri = sourceUri(fileName, localFile).toUtf8();
 
   pipeline_ = gst_element_factory_make("playbin", nullptr);
-  GstElement* appsink = gst_element_factory_make("appsink", nullptr);
+  GstElement* appsink = gst::makeFrameSink(*frames_);
   if (!pipeline_ || !appsink) {
     if (appsink) gst_object_unref(appsink);
     teardown();
     throw basic::Error(kCannotPlay, QStringLiteral("GStreamer's playbin or appsink is not installed"));
   }
-  // QImage::Format_RGB32 is 0xffRRGGBB in native order.
-  GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING,
-                                      G_BYTE_ORDER == G_LITTLE_ENDIAN ? "BGRx" : "xRGB", nullptr);
-  g_object_set(appsink, "caps", caps, "max-buffers", 2u, "drop", TRUE, nullptr);
-  gst_caps_unref(caps);
-  GstAppSinkCallbacks callbacks{};
-  callbacks.new_preroll = &FrameSlot::onPreroll;
-  callbacks.new_sample = &FrameSlot::onSample;
-  gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, frames_.get(), nullptr);
   videoSink_ = appsink;
 
   gint flags = 0;
@@ -393,57 +225,6 @@ QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {
   localFile = info.absoluteFilePath();
   return text;
 }
-
-void GstMediaDevice::startLengthScan(const QString& path) {
-  auto scan = std::make_shared<LengthScan>();
-  scan_ = scan;
-  const gint64 deadline = g_get_monotonic_time() + gint64(kScanTimeoutMs) * 1000;
-  QThreadPool::globalInstance()->start([this, scan, path, deadline] {
-    const qint64 ms = scanLengthMs(path, deadline, *scan);
-    // Under the lock the device cannot go away before the call is queued; a
-    // device destroyed later drops the queued call with its other events.
-    std::lock_guard<std::mutex> lock(scan->mutex);
-    if (scan->cancelled || ms < 0) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, scan, ms] {
-          if (scan != scan_) return;  // a file opened since
-          scan_.reset();
-          lengthMs_ = ms;
-          lengthExact_ = true;
-          lengthDirty_ = false;
-          Q_EMIT lengthChanged();
-        },
-        Qt::QueuedConnection);
-  });
-}
-
-void GstMediaDevice::setUpVideo() {
-  gint videos = 0;
-  g_object_get(pipeline_, "n-video", &videos, nullptr);
-  if (videos <= 0 || !videoSink_) return;
-  GstPad* pad = gst_element_get_static_pad(videoSink_, "sink");
-  GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
-  GstVideoInfo info;
-  if (caps && gst_video_info_from_caps(&info, caps) && GST_VIDEO_INFO_WIDTH(&info) > 0) {
-    if (GST_VIDEO_INFO_FPS_N(&info) > 0 && GST_VIDEO_INFO_FPS_D(&info) > 0)
-      videoFps_ = double(GST_VIDEO_INFO_FPS_N(&info)) / GST_VIDEO_INFO_FPS_D(&info);
-    int width = GST_VIDEO_INFO_WIDTH(&info);
-    if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0)
-      width = int(gint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info));
-    const QSize size(std::max(width, 1), GST_VIDEO_INFO_HEIGHT(&info));
-    window_ = std::make_unique<VideoWindow>(*frames_, size);
-    // Named by the file alone, a drive path's last part too ("AVSEQ01.DAT").
-    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
-    window_->setWindowTitle(Drives::isDrivePath(fileName_) ? fileName_.section(separators, -1)
-                                                           : QFileInfo(fileName_).fileName());
-    window_->resize(size);
-  }
-  if (caps) gst_caps_unref(caps);
-  if (pad) gst_object_unref(pad);
-}
-
-QWidget* GstMediaDevice::videoWindow() const { return window_.get(); }
 
 void GstMediaDevice::waitSettled() { gst_element_get_state(pipeline_, nullptr, nullptr, kSettleTimeout); }
 
@@ -625,7 +406,7 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       break;
     case GST_MESSAGE_APPLICATION:
       if (gst_message_has_name(message, kSeekMark)) --seekMarks_;
-      if (gst_message_has_name(message, kFrameMessage)) {
+      if (gst_message_has_name(message, gst::kFrameMessage)) {
         frames_->repaintPending = false;
         if (window_) window_->update();
       }

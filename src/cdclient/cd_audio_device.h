@@ -1,7 +1,7 @@
 #pragma once
 #include <QList>
 
-#include "playback/cd_service_client.h"
+#include "cdclient/cd_service_client.h"
 #include "playback/media_device.h"
 
 // The "cdaudio" device: the CD drive played by the drive service, as one

@@ -1,10 +1,10 @@
-#include "playback/cd_audio_device.h"
+#include "cdclient/cd_audio_device.h"
 
 #include <QHash>
 #include <QMetaObject>
 #include <algorithm>
 
-#include "core/basic.h"
+#include "base/basic.h"
 
 namespace {
 // The alias this device opens on its own connection.

@@ -1,4 +1,4 @@
-#include "playback/mpris.h"
+#include "desktop/mpris.h"
 
 #include <unistd.h>
 #include <QApplication>
@@ -16,7 +16,7 @@
 #include <cmath>
 
 #include "app/frmcd.h"
-#include "core/basic.h"
+#include "base/basic.h"
 #include "core/range_scrollbar.h"
 #include "playback/media_control.h"
 

@@ -1,4 +1,4 @@
-#include "core/runtime_dir.h"
+#include "base/runtime_dir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

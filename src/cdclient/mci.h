@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "playback/cd_service_client.h"
+#include "cdclient/cd_service_client.h"
 
 // Command strings to the CD drive, as the platform's mciSendString takes
 // them ("open cdaudio alias cd wait shareable", "status cd position", ...).

@@ -1,4 +1,4 @@
-#include "playback/cd_service_client.h"
+#include "cdclient/cd_service_client.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "cdaudio/protocol.h"
-#include "playback/drives.h"
+#include "disc/drives.h"
 
 namespace {
 

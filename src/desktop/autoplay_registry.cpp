@@ -1,4 +1,4 @@
-#include "app/autoplay_registry.h"
+#include "desktop/autoplay_registry.h"
 
 #include <QDir>
 #include <QFile>

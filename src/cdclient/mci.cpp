@@ -1,4 +1,4 @@
-#include "playback/mci.h"
+#include "cdclient/mci.h"
 
 int ServiceMci::sendString(const QString& command, QString* reply, int replyLength) {
   const CdServiceClient::Reply r = client_.send(command);
