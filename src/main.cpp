@@ -35,11 +35,13 @@ int main(int argc, char** argv) {
   FilePictureLoader pictures;
   ProcessLauncher launcher;
   QtFilePicker filePicker;
-  LinuxDrives drives;
   // The CD drive service lives beside the player; the media control's CD
-  // device and the command strings are both its clients.
-  const CdServiceSetup cd{QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio"),
-                          [&drives] { return firstCdSource(drives); }};
+  // device and the command strings are both its clients. Its program also
+  // probes disc images before the player reads them.
+  const QString cdService = QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio");
+  ImageProbe probe(cdService);
+  LinuxDrives drives(LinuxDrives::system(), &probe);
+  const CdServiceSetup cd{cdService, [&drives] { return firstCdSource(drives); }};
   const auto media = makeSystemMediaDevices(drives, cd);
   ServiceMci mci(cd);
   AlsaMixerFactory mixers;

@@ -35,14 +35,6 @@ basic::Error unavailable(QChar letter) {
   return basic::Error(Drives::kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter.toLower()));
 }
 
-// The drive's disc, when it is one libcdio can read: an optical drive's node
-// or an image. Null for folders and removable media, and for a drive we may
-// not open (its mounted folder may still be read).
-disc::Handle openDisc(const Drives::Drive& d) {
-  if (d.type != Drives::CdRom || d.source.isEmpty()) return nullptr;
-  return disc::open(d.source);
-}
-
 // A drive without a disc opens but has no table of contents.
 void requireDisc(CdIo_t* cdio, QChar letter) {
   if (!disc::readToc(cdio)) throw unavailable(letter);
@@ -76,6 +68,11 @@ QRegularExpression wildcard(const QString& pattern) {
 
 }  // namespace
 
+disc::Handle Drives::openDisc(const Drive& d) {
+  if (d.type != CdRom || d.source.isEmpty() || !probe_) return nullptr;
+  return probe_->open(d.source);
+}
+
 bool Drives::isDrivePath(const QString& path) {
   return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter() && path.at(0).unicode() < 128;
 }
@@ -88,17 +85,17 @@ Drives::Location Drives::locate(const QString& drivePath) {
   };
   const auto d = find(p->letter);
   if (!d) throw unavailable(p->letter);
-  if (const disc::Handle cdio = openDisc(*d)) {
+  if (disc::Handle cdio = openDisc(*d)) {
     requireDisc(cdio.get(), p->letter);
     const auto entry = disc::findFile(cdio.get(), p->parts);
     if (!entry) throw notFound();
-    return Location{QString(), d->source, *entry};
+    return Location{QString(), std::move(cdio), *entry};
   }
   if (p->parts.isEmpty()) throw notFound();
   const QString dir = walkFolders(folder(p->letter), p->parts.mid(0, p->parts.size() - 1));
   const QString file = dir.isEmpty() ? QString() : pickName(dir, p->parts.last(), QDir::Files);
   if (file.isEmpty()) throw notFound();
-  return Location{file, QString(), {}};
+  return Location{file, nullptr, {}};
 }
 
 QStringList Drives::findFiles(const QString& pattern) {

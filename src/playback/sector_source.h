@@ -20,9 +20,8 @@ typedef struct _GstAppSrc GstAppSrc;
 // read ends in an error on the bus, never in a wait for data.
 class SectorSource {
  public:
-  // Opens the disc again for this stream. Raises basic::Error
-  // (Drives::kDeviceUnavailable) when it cannot.
-  SectorSource(const QString& discSource, const disc::FileEntry& file);
+  // Reads `file` from the disc opened for this stream (Drives::locate).
+  SectorSource(disc::Handle cdio, const disc::FileEntry& file);
   ~SectorSource();
 
   void attach(GstElement* appsrc);
