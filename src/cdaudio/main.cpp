@@ -1,10 +1,11 @@
 // mirova-cdaudio: the CD drive service. Started by the player when it first
 // needs the drive; see protocol.h for what it answers and when it ends.
 // Usage: mirova-cdaudio [--idle-exit-ms N]
-//        mirova-cdaudio --probe IMAGE   (see ImageProbe)
+//        mirova-cdaudio --probe IMAGE | --read IMAGE ...   (see ImageProbe)
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
@@ -20,7 +21,12 @@ int main(int argc, char** argv) {
   ::close_range(3, ~0U, 0);
   // Ended at once, without exit handlers: nothing of a damaged image's
   // leftovers may turn a finished probe into a failed one.
-  if (argc == 3 && std::strcmp(argv[1], "--probe") == 0) ::_exit(ImageProbe::runProbe(QString::fromLocal8Bit(argv[2])));
+  if (argc == 3 && std::strcmp(argv[1], "--probe") == 0) ::_exit(ImageProbe::runProbe(QFile::decodeName(argv[2])));
+  if (argc > 2 && std::strcmp(argv[1], "--read") == 0) {
+    QStringList args;
+    for (int i = 2; i < argc; ++i) args << QFile::decodeName(argv[i]);
+    ::_exit(ImageProbe::runReader(args));
+  }
   QCoreApplication app(argc, argv);
   std::signal(SIGPIPE, SIG_IGN);
   int idleMs = cdaudio::kIdleExitMs;

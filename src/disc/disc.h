@@ -40,7 +40,8 @@ std::optional<Source> prepare(const QString& source);
 
 // libcdio's reader of a prepared source; null when libcdio cannot read it.
 // This runs libcdio's image parsers, which crash on some damaged images:
-// in the player and the service only through ImageProbe::open.
+// an image is opened here only in the probe's children, and in the CD
+// drive service through ImageProbe::open.
 Handle open(const Source& source);
 
 // Sectors are the disc's frames of 1/75 s (2352 bytes of audio each),

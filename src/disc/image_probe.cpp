@@ -3,46 +3,78 @@
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QProcess>
+#include <cstdio>
 
-#include "disc/iso_files.h"
+#include "disc/image_reader.h"
+
+namespace disc {
+
+FolderReader ImageIndex::reader() const {
+  return [this](const QByteArray& exactPath) {
+    const auto found = folders.constFind(exactPath);
+    return found == folders.cend() ? std::nullopt : std::optional(*found);
+  };
+}
+
+}  // namespace disc
 
 namespace {
 
-// As far as a player looks into a disc: Video CD folders lie at the root.
-constexpr int kMaxDepth = 3;
-constexpr int kMaxFolders = 64;
-constexpr int kMaxFiles = 32;
-// A player starts a Video CD sequence after at most this many empty sectors.
-constexpr int kStartSectors = 160;
-
-// A file's start and end, as a player starts it and a demuxer looks for its length.
-void readEnds(const disc::Source& source, const QStringList& path) {
-  disc::Handle cdio = disc::open(source);
-  const auto file = disc::findFile(cdio.get(), path);
-  if (!file) return;
-  disc::FileReader reader(std::move(cdio), *file);
-  reader.read(0, qint64(kStartSectors) * disc::kForm2Bytes);
-  reader.read(reader.size() - disc::kForm2Bytes, disc::kForm2Bytes);
+// The index as text, one line each: "toc" when there is a table of
+// contents; "folder PATH", then an entry a line: "NAME FOLDER LSN SECTORS
+// SIZE FORM2"; "end" once all went well. Names and paths in hex.
+QByteArray entryLine(const disc::FileEntry& e) {
+  return e.name.toUtf8().toHex() + ' ' + QByteArray::number(int(e.folder)) + ' ' + QByteArray::number(e.lsn) + ' ' +
+         QByteArray::number(e.sectors) + ' ' + QByteArray::number(e.size) + ' ' + QByteArray::number(int(e.form2)) +
+         '\n';
 }
 
-// What the VCD button and the file device do: the table of contents, the
-// folders, and each file's sectors.
-void readAsVideoCd(const disc::Source& source) {
+std::optional<disc::ImageIndex> parseIndex(const QByteArray& text) {
+  disc::ImageIndex index;
+  QList<disc::FileEntry>* folder = nullptr;
+  for (const QByteArray& line : text.split('\n')) {
+    const QList<QByteArray> f = line.split(' ');
+    if (line == "end") return index;
+    if (line == "toc") {
+      index.toc = true;
+    } else if (f.size() == 2 && f[0] == "folder") {
+      folder = &index.folders[QByteArray::fromHex(f[1])];
+    } else if (f.size() == 6 && folder) {
+      disc::FileEntry e;
+      e.name = QString::fromUtf8(QByteArray::fromHex(f[0]));
+      e.folder = f[1] == "1";
+      e.lsn = f[2].toInt();
+      e.sectors = f[3].toLongLong();
+      e.size = f[4].toLongLong();
+      e.form2 = f[5] == "1";
+      folder->append(e);
+    } else {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;  // no end: the probe did not get there
+}
+
+// What the VCD button and the file device will look up: the table of
+// contents and the folders, breadth first, as far as a player looks.
+void writeIndex(const disc::Source& source) {
   const disc::Handle cdio = disc::open(source);
   if (!disc::readToc(cdio.get())) return;
-  QList<QStringList> folders{{}};
-  int files = 0;
-  for (qsizetype i = 0; i < folders.size() && i < kMaxFolders; ++i) {
-    const auto entries = disc::listFolder(cdio.get(), folders[i]);
-    for (const disc::FileEntry& e : entries.value_or(QList<disc::FileEntry>())) {
-      const QStringList path = folders[i] + QStringList{e.name};
-      if (e.folder && path.size() <= kMaxDepth)
-        folders << path;
-      else if (!e.folder && files++ < kMaxFiles)
-        readEnds(source, path);
+  std::fputs("toc\n", stdout);
+  const disc::FolderReader iso = disc::isoFolders(cdio.get());
+  QList<QByteArray> folders{"/"};
+  for (qsizetype i = 0; i < folders.size() && i < disc::ImageIndex::kMaxFolders; ++i) {
+    const auto entries = iso(folders[i]);
+    if (!entries) continue;
+    std::fputs(("folder " + folders[i].toHex() + '\n').constData(), stdout);
+    const int depth = int(folders[i].count('/'));
+    for (const disc::FileEntry& e : entries->mid(0, disc::ImageIndex::kMaxEntries)) {
+      std::fputs(entryLine(e).constData(), stdout);
+      if (e.folder && depth <= disc::ImageIndex::kMaxDepth) folders << folders[i] + e.name.toLatin1() + '/';
     }
   }
 }
@@ -69,44 +101,54 @@ void readAsAudioCd(const disc::Source& source) {
 
 }  // namespace
 
-disc::Handle ImageProbe::open(const QString& source, QString* libcdioName) {
+std::shared_ptr<const disc::ImageIndex> ImageProbe::index(const QString& source) {
   const auto s = disc::prepare(source);
-  if (!s || (s->kind != disc::ImageKind::NotImage && !harmless(*s, source))) return nullptr;
-  if (libcdioName) *libcdioName = s->name;
-  return disc::open(*s);
-}
-
-bool ImageProbe::harmless(const disc::Source& s, const QString& source) {
-  if (const auto known = verdicts_.constFind(s.identity); known != verdicts_.cend()) return *known;
-  if (program_.isEmpty()) return false;
+  if (!s || s->kind == disc::ImageKind::NotImage || program_.isEmpty()) return nullptr;
+  if (const auto known = found_.constFind(s->identity); known != found_.cend()) return *known;
   QProcess child;
   child.setProgram(program_);
   child.setArguments({QStringLiteral("--probe"), source});
   child.setStandardInputFile(QProcess::nullDevice());
-  child.setStandardOutputFile(QProcess::nullDevice());
   child.setStandardErrorFile(QProcess::nullDevice());
   child.start();
   if (!child.waitForFinished(kTimeoutMs)) {
-    // Too slow, or not started: no verdict, it is asked again next time.
+    // Too slow, or not started: refused this time, asked again the next.
     child.kill();
     child.waitForFinished();
-    return false;
+    return nullptr;
   }
-  const bool harmless = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
-  verdicts_.insert(s.identity, harmless);
-  return harmless;
+  std::optional<disc::ImageIndex> index;
+  if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+    index = parseIndex(child.readAllStandardOutput());
+  const auto found = index ? std::make_shared<const disc::ImageIndex>(std::move(*index)) : nullptr;
+  found_.insert(s->identity, found);
+  return found;
+}
+
+disc::Handle ImageProbe::open(const QString& source, QString* libcdioName) {
+  const auto s = disc::prepare(source);
+  if (!s || (s->kind != disc::ImageKind::NotImage && !index(source))) return nullptr;
+  if (libcdioName) *libcdioName = s->name;
+  return disc::open(*s);
+}
+
+std::unique_ptr<disc::PayloadReader> ImageProbe::fileReader(const QString& source, const disc::FileEntry& file) {
+  if (!index(source)) return nullptr;
+  return disc::childFileReader(program_, source, file, kTimeoutMs);
 }
 
 int ImageProbe::runProbe(const QString& source) {
 #ifdef __GLIBC__
   // Memory filled with a pattern when taken and when freed: a parser that
-  // reads what it never wrote, or what it freed, stumbles here rather than
-  // later in the player.
+  // reads what it never wrote, or what it freed, stumbles here.
   mallopt(M_PERTURB, 0xa5);
 #endif
   if (const auto s = disc::prepare(source)) {
-    readAsVideoCd(*s);
+    writeIndex(*s);
     readAsAudioCd(*s);
   }
-  return 0;
+  std::fputs("end\n", stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
+
+int ImageProbe::runReader(const QStringList& args) { return disc::serveFile(args); }

@@ -2,42 +2,71 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
+#include <memory>
 
 #include "disc/disc.h"
+#include "disc/iso_files.h"
 
-// The gate between untrusted disc images and libcdio. libcdio's image
-// parsers crash on some damaged images (its NRG reader on many), and a
-// crash in the player or the CD drive service takes the user's window or
-// music with it. So an image is first opened by a short-lived child, the
-// service's program run as "mirova-cdaudio --probe IMAGE" (runProbe()),
-// which does with it all that the player and the service will: the table of
-// contents, the ISO 9660 folders, the first and last sectors of their
-// files, and what GStreamer's CD source asks of libcdio. Only an image the
-// child went through, within kTimeoutMs, is opened in the asking process.
-// Verdicts are kept by the image's identity (disc::Source): each image is
-// probed once while its files stay as they are. A drive's node is opened
-// at once: its disc is read by the kernel, not parsed from a file.
+namespace disc {
+
+// What a probe read of an image: whether it has a table of contents, and
+// the folders of its ISO 9660 file system as far as a player looks.
+struct ImageIndex {
+  static constexpr int kMaxDepth = 3;  // Video CD folders lie at the root
+  static constexpr int kMaxFolders = 64;
+  static constexpr int kMaxEntries = 4096;  // a folder's, the rest passed over
+
+  bool toc = false;
+  QHash<QByteArray, QList<FileEntry>> folders;  // by exact path: "/", "/MPEGAV/"
+  // The folders as a disc's; the index must outlive the reader.
+  FolderReader reader() const;
+};
+
+}  // namespace disc
+
+// The gate between untrusted disc images and the processes that read them.
+// libcdio's image readers crash on some damaged images (its NRG reader on
+// many) and write out of bounds on others, which may bring a process down
+// much later. So the player never runs them on an image: a short-lived
+// child, the service's program run as "mirova-cdaudio --probe IMAGE", reads
+// the table of contents and the folders and hands them over as text
+// (index()), and while a file plays another child reads its sectors
+// (fileReader()). The CD drive service, whose music goes on without the
+// player, opens an image itself only once its probe ended normally (open());
+// a service that an image brings down all the same is replaced by the next
+// open (CdServiceClient). A probe that does not end within kTimeoutMs is
+// ended, and the image refused. What a probe found is kept by the image's
+// identity (disc::Source): an image is probed once while its files stay as
+// they are.
 //
 // Not thread-safe: one probe per thread that opens discs.
 class ImageProbe {
  public:
   static constexpr int kTimeoutMs = 1500;
 
-  // `program` is mirova-cdaudio; without one no image is opened.
+  // `program` is mirova-cdaudio; without one no image is read.
   explicit ImageProbe(QString program) : program_(std::move(program)) {}
 
-  // libcdio's reader of `source` (see disc::prepare), or null: nothing
-  // readable there, an image that names a missing file or a pipe, an image
-  // whose probe crashed or did not end in time. `libcdioName`, when given,
-  // gets the name libcdio was handed, for GStreamer's CD source.
+  // What the probe found in the image at `source`; null when it is no image
+  // or is refused: an image that names a missing file or a pipe (see
+  // disc::prepare), or whose probe crashed or did not end in time.
+  std::shared_ptr<const disc::ImageIndex> index(const QString& source);
+
+  // libcdio's reader of `source` in this process: a drive's node at once, an
+  // image once its probe went through. `libcdioName`, when given, gets the
+  // name libcdio was handed, for GStreamer's CD source.
   disc::Handle open(const QString& source, QString* libcdioName = nullptr);
 
-  // The child's side: exit status 0 once everything has been read.
-  static int runProbe(const QString& source);
+  // A file of the image at `source` (from its index), read by a child; null
+  // when the image is refused or the child cannot be started.
+  std::unique_ptr<disc::PayloadReader> fileReader(const QString& source, const disc::FileEntry& file);
+
+  // The children's sides, in mirova-cdaudio; each returns the exit status.
+  static int runProbe(const QString& source);     // the index, on stdout
+  static int runReader(const QStringList& args);  // see image_reader.cpp
 
  private:
-  bool harmless(const disc::Source& s, const QString& source);
-
   QString program_;
-  QHash<QByteArray, bool> verdicts_;
+  QHash<QByteArray, std::shared_ptr<const disc::ImageIndex>> found_;  // null: refused
 };

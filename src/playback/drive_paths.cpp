@@ -35,9 +35,26 @@ basic::Error unavailable(QChar letter) {
   return basic::Error(Drives::kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter.toLower()));
 }
 
-// A drive without a disc opens but has no table of contents.
-void requireDisc(CdIo_t* cdio, QChar letter) {
-  if (!disc::readToc(cdio)) throw unavailable(letter);
+// A disc to list and read: a drive's node through libcdio, an image
+// through what its probe found, never through libcdio here.
+struct Disc {
+  disc::Handle cdio;                              // a drive's
+  std::shared_ptr<const disc::ImageIndex> index;  // an image's
+  disc::FolderReader folders() const { return index ? index->reader() : disc::isoFolders(cdio.get()); }
+  bool hasToc() const { return index ? index->toc : disc::readToc(cdio.get()).has_value(); }
+};
+
+// The drive's disc, when it has one that may be read: an optical drive's
+// node or an image. Null for folders and removable media, and for a drive
+// we may not open (its mounted folder may still be read).
+std::optional<Disc> openDisc(ImageProbe* probe, const Drives::Drive& d) {
+  if (d.type != Drives::CdRom || d.source.isEmpty() || !probe) return std::nullopt;
+  if (disc::imageKind(d.source) != disc::ImageKind::NotImage) {
+    auto index = probe->index(d.source);
+    return index ? std::optional(Disc{nullptr, std::move(index)}) : std::nullopt;
+  }
+  disc::Handle cdio = probe->open(d.source);
+  return cdio ? std::optional(Disc{std::move(cdio), nullptr}) : std::nullopt;
 }
 
 // The entry of `folder` called `name` in any letter case, an exact match first.
@@ -68,11 +85,6 @@ QRegularExpression wildcard(const QString& pattern) {
 
 }  // namespace
 
-disc::Handle Drives::openDisc(const Drive& d) {
-  if (d.type != CdRom || d.source.isEmpty() || !probe_) return nullptr;
-  return probe_->open(d.source);
-}
-
 bool Drives::isDrivePath(const QString& path) {
   return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter() && path.at(0).unicode() < 128;
 }
@@ -85,11 +97,16 @@ Drives::Location Drives::locate(const QString& drivePath) {
   };
   const auto d = find(p->letter);
   if (!d) throw unavailable(p->letter);
-  if (disc::Handle cdio = openDisc(*d)) {
-    requireDisc(cdio.get(), p->letter);
-    const auto entry = disc::findFile(cdio.get(), p->parts);
+  if (auto disc = openDisc(probe_, *d)) {
+    // A drive without a disc opens but has no table of contents.
+    if (!disc->hasToc()) throw unavailable(p->letter);
+    const auto entry = disc::findFile(disc->folders(), p->parts);
     if (!entry) throw notFound();
-    return Location{QString(), std::move(cdio), *entry};
+    std::unique_ptr<disc::PayloadReader> reader =
+        disc->index ? probe_->fileReader(d->source, *entry)
+                    : std::make_unique<disc::FileReader>(std::move(disc->cdio), *entry);
+    if (!reader) throw unavailable(p->letter);
+    return Location{QString(), std::move(reader), *entry};
   }
   if (p->parts.isEmpty()) throw notFound();
   const QString dir = walkFolders(folder(p->letter), p->parts.mid(0, p->parts.size() - 1));
@@ -106,9 +123,9 @@ QStringList Drives::findFiles(const QString& pattern) {
   const auto d = find(p->letter);
   if (!d) throw unavailable(p->letter);
   QStringList names;
-  if (const disc::Handle cdio = openDisc(*d)) {
-    requireDisc(cdio.get(), p->letter);
-    for (const disc::FileEntry& e : disc::listFolder(cdio.get(), folders).value_or(QList<disc::FileEntry>()))
+  if (const auto disc = openDisc(probe_, *d)) {
+    if (!disc->hasToc()) throw unavailable(p->letter);
+    for (const disc::FileEntry& e : disc::listFolder(disc->folders(), folders).value_or(QList<disc::FileEntry>()))
       if (!e.folder && match.match(e.name).hasMatch()) names << e.name;
     return names;
   }

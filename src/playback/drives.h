@@ -14,8 +14,8 @@
 // mounted on. MIROVA_DRIVES ("D=/path/vcd.cue,E=/media/rip") may give a
 // letter to a disc image or a folder instead; such a letter stands for a
 // disc. Letters are lower case here; callers may pass either case. Discs
-// are read through the probe given, images only once it has found them
-// harmless; without one only folders are read.
+// are read through the probe given, images only as it found them (see
+// ImageProbe); without one only folders are read.
 class Drives {
  public:
   explicit Drives(ImageProbe* probe = nullptr) : probe_(probe) {}
@@ -63,9 +63,9 @@ class Drives {
   // What a drive path names on this machine: a file of a folder, or a file
   // on a disc, read from its sectors.
   struct Location {
-    QString file;           // the file, when it lies in a folder
-    disc::Handle disc;      // else the disc, opened
-    disc::FileEntry entry;  // and the file there
+    QString file;                               // the file, when it lies in a folder
+    std::unique_ptr<disc::PayloadReader> disc;  // else its reader on the disc
+    disc::FileEntry entry;                      // and the file there
     bool onDisc() const { return disc != nullptr; }
   };
   // Raises basic::Error: kDeviceUnavailable for a letter that stands for
@@ -85,11 +85,6 @@ class Drives {
   QString dirNext();
 
  private:
-  // The drive's disc, when libcdio may read it: an optical drive's node or
-  // an image. Null for folders and removable media, and for a drive we may
-  // not open (its mounted folder may still be read).
-  disc::Handle openDisc(const Drive& d);
-
   ImageProbe* probe_;
   QStringList found_;
   qsizetype nextFound_ = 0;

@@ -16,8 +16,8 @@ constexpr unsigned kChunk = 32 * disc::kForm2Bytes;
 constexpr int kMaxMargin = 150;
 }  // namespace
 
-SectorSource::SectorSource(disc::Handle cdio, const disc::FileEntry& file)
-    : reader_(std::make_unique<disc::FileReader>(std::move(cdio), file)), name_(file.name) {
+SectorSource::SectorSource(std::unique_ptr<disc::PayloadReader> reader, const disc::FileEntry& file)
+    : reader_(std::move(reader)), name_(file.name) {
   // A Video CD's sequence starts with a margin of empty sectors. Handed
   // over, they leave typefinding unsure of the stream, so that it tries
   // every finder it has, libav's too, which loads that whole library.

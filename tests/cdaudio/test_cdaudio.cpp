@@ -16,6 +16,7 @@
 #include "playback/mci.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
+#include "playback/media_fixtures.h"
 
 namespace {
 using Start = CdServiceClient::Start;
@@ -31,14 +32,7 @@ QString lib(const QString& call) {
   return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-// The running service's process id from its lock file; 0 when it has ended
-// (a zombie that nobody reaps has ended too).
-pid_t servicePid() {
-  QFile lock(cdaudio::lockPath()), stat;
-  const pid_t pid = lock.open(QIODevice::ReadOnly) ? pid_t(lock.readAll().trimmed().toLongLong()) : 0;
-  stat.setFileName(QStringLiteral("/proc/%1/stat").arg(pid));
-  return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ") ? pid : 0;
-}
+using fixtures::servicePid;
 
 // Sends raw bytes; all that comes back before the service closes (or 1 s passes).
 QByteArray rawExchange(const QByteArray& payload) {

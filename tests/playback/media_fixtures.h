@@ -9,7 +9,18 @@
 #include <array>
 #include <cstdlib>
 
+#include "cdaudio/protocol.h"
+
 namespace fixtures {
+
+// The running CD drive service's process id from its lock file; 0 when it
+// has ended (a zombie that nobody reaps has ended too).
+inline pid_t servicePid() {
+  QFile lock(cdaudio::lockPath()), stat;
+  const pid_t pid = lock.open(QIODevice::ReadOnly) ? pid_t(lock.readAll().trimmed().toLongLong()) : 0;
+  stat.setFileName(QStringLiteral("/proc/%1/stat").arg(pid));
+  return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ") ? pid : 0;
+}
 
 inline QByteArray le32(qsizetype v) {
   return QByteArray(std::array{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}.data(), 4);
