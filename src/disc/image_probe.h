@@ -43,7 +43,7 @@ struct ImageIndex {
 // Not thread-safe: one probe per thread that opens discs.
 class ImageProbe {
  public:
-  static constexpr int kTimeoutMs = 1500;
+  static constexpr int kTimeoutMs = 1000;
 
   // `program` is mirova-cdaudio; without one no image is read.
   explicit ImageProbe(QString program) : program_(std::move(program)) {}
