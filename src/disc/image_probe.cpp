@@ -101,8 +101,9 @@ void readAsAudioCd(const disc::Source& source) {
 }
 
 // The children's memory is bounded: a damaged NRG footer has libcdio ask for
-// gigabytes and then walk them, which fails at once under a bound. Not
-// under AddressSanitizer, which reserves its shadow memory alike.
+// gigabytes and then walk them, which fails at once under a bound. Under
+// AddressSanitizer, whose shadow memory the limit would refuse, its
+// allocator refuses such blocks instead (see ImageProbe::index).
 void limitMemory() {
 #ifndef __SANITIZE_ADDRESS__
   const rlimit limit{256 << 20, 256 << 20};
@@ -121,6 +122,12 @@ std::shared_ptr<const disc::ImageIndex> ImageProbe::index(const QString& source)
   child.setArguments({QStringLiteral("--probe"), source});
   child.setStandardInputFile(QProcess::nullDevice());
   child.setStandardErrorFile(QProcess::nullDevice());
+#ifdef __SANITIZE_ADDRESS__
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("ASAN_OPTIONS"),
+             env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":max_allocation_size_mb=256"));
+  child.setProcessEnvironment(env);
+#endif
   child.start();
   if (!child.waitForFinished(kTimeoutMs)) {
     // Too slow, or not started: refused this time, asked again the next.
