@@ -64,10 +64,8 @@ bool CdDrive::load(QString* why) {
     return false;
   };
   if (source_.isEmpty()) return fail("no drive");
-  const disc::Handle cdio = probe_.open(source_, &libcdioName_);
-  if (!cdio) return fail("no disc");
-  std::optional<disc::Toc> toc = disc::readToc(cdio.get());
-  if (!toc) return fail("no table of contents");
+  std::optional<disc::Toc> toc = probe_.toc(source_, &libcdioName_);
+  if (!toc) return fail("no disc");
   const auto isAudio = [](const disc::Track& t) { return t.audio; };
   const auto firstAudio = std::find_if(toc->tracks.cbegin(), toc->tracks.cend(), isAudio);
   if (firstAudio == toc->tracks.cend()) return fail("no audio track");

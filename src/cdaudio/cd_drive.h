@@ -13,8 +13,8 @@ typedef struct _GstElement GstElement;
 // GStreamer's cdiocddasrc in continuous mode: it plays on across track
 // boundaries to the end of the disc, as a drive does. Positions are sectors
 // from the start of the disc (disc::Track::start). Single-threaded; the
-// pipeline's messages are picked up whenever the state is asked for. A
-// disc image is read only once the probe has found it harmless.
+// pipeline's messages are picked up whenever the state is asked for. An
+// image's table of contents comes from its probe (ImageProbe).
 class CdDrive {
  public:
   enum class State { NoDisc, DoorOpen, Stopped, Playing, Paused };

@@ -136,6 +136,11 @@ Handle open(const Source& source) {
   return Handle(cdio_open(name.constData(), DRIVER_DEVICE));
 }
 
+Handle openDrive(const QString& node) {
+  const auto s = prepare(node);
+  return s && s->kind == ImageKind::NotImage ? open(*s) : nullptr;
+}
+
 int Toc::audioTracks() const {
   int n = 0;
   for (const Track& t : tracks) n += t.audio ? 1 : 0;

@@ -40,9 +40,11 @@ std::optional<Source> prepare(const QString& source);
 
 // libcdio's reader of a prepared source; null when libcdio cannot read it.
 // This runs libcdio's image parsers, which crash on some damaged images:
-// an image is opened here only in the probe's children, and in the CD
-// drive service through ImageProbe::open.
+// images are opened only in the probe's children (see ImageProbe).
 Handle open(const Source& source);
+
+// The same for a drive's device node, and null for anything else.
+Handle openDrive(const QString& node);
 
 // Sectors are the disc's frames of 1/75 s (2352 bytes of audio each),
 // counted as logical sector numbers: 0 is the start of the program area.

@@ -25,9 +25,10 @@ FolderReader ImageIndex::reader() const {
 
 namespace {
 
-// The index as text, one line each: "toc" when there is a table of
-// contents; "folder PATH", then an entry a line: "NAME FOLDER LSN SECTORS
-// SIZE FORM2"; "end" once all went well. Names and paths in hex.
+// The index as text, one line each: "toc LEADOUT" when there is a table of
+// contents, then a track a line: "track NUMBER AUDIO START SECTORS";
+// "folder PATH", then an entry a line: "NAME FOLDER LSN SECTORS SIZE
+// FORM2"; "end" once all went well. Names and paths in hex.
 QByteArray entryLine(const disc::FileEntry& e) {
   return e.name.toUtf8().toHex() + ' ' + QByteArray::number(int(e.folder)) + ' ' + QByteArray::number(e.lsn) + ' ' +
          QByteArray::number(e.sectors) + ' ' + QByteArray::number(e.size) + ' ' + QByteArray::number(int(e.form2)) +
@@ -40,8 +41,10 @@ std::optional<disc::ImageIndex> parseIndex(const QByteArray& text) {
   for (const QByteArray& line : text.split('\n')) {
     const QList<QByteArray> f = line.split(' ');
     if (line == "end") return index;
-    if (line == "toc") {
-      index.toc = true;
+    if (f.size() == 2 && f[0] == "toc") {
+      index.toc = disc::Toc{{}, f[1].toInt()};
+    } else if (f.size() == 5 && f[0] == "track" && index.toc) {
+      index.toc->tracks.append({f[1].toInt(), f[2] == "1", f[3].toInt(), f[4].toInt()});
     } else if (f.size() == 2 && f[0] == "folder") {
       folder = &index.folders[QByteArray::fromHex(f[1])];
     } else if (f.size() == 6 && folder) {
@@ -64,8 +67,11 @@ std::optional<disc::ImageIndex> parseIndex(const QByteArray& text) {
 // contents and the folders, breadth first, as far as a player looks.
 void writeIndex(const disc::Source& source) {
   const disc::Handle cdio = disc::open(source);
-  if (!disc::readToc(cdio.get())) return;
-  std::fputs("toc\n", stdout);
+  const auto toc = disc::readToc(cdio.get());
+  if (!toc) return;
+  std::fputs(("toc " + QByteArray::number(toc->leadout) + '\n').constData(), stdout);
+  for (const disc::Track& t : toc->tracks)
+    std::fprintf(stdout, "track %d %d %d %d\n", t.number, int(t.audio), t.start, t.sectors);
   const disc::FolderReader iso = disc::isoFolders(cdio.get());
   QList<QByteArray> folders{"/"};
   for (qsizetype i = 0; i < folders.size() && i < disc::ImageIndex::kMaxFolders; ++i) {
@@ -143,11 +149,13 @@ std::shared_ptr<const disc::ImageIndex> ImageProbe::index(const QString& source)
   return found;
 }
 
-disc::Handle ImageProbe::open(const QString& source, QString* libcdioName) {
+std::optional<disc::Toc> ImageProbe::toc(const QString& source, QString* libcdioName) {
   const auto s = disc::prepare(source);
-  if (!s || (s->kind != disc::ImageKind::NotImage && !index(source))) return nullptr;
-  if (libcdioName) *libcdioName = s->name;
-  return disc::open(*s);
+  if (!s) return std::nullopt;
+  *libcdioName = s->name;
+  if (s->kind == disc::ImageKind::NotImage) return disc::readToc(disc::open(*s).get());
+  const auto found = index(source);
+  return found ? found->toc : std::nullopt;
 }
 
 std::unique_ptr<disc::PayloadReader> ImageProbe::fileReader(const QString& source, const disc::FileEntry& file) {

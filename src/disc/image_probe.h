@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "disc/disc.h"
 #include "disc/iso_files.h"
@@ -17,7 +18,7 @@ struct ImageIndex {
   static constexpr int kMaxFolders = 64;
   static constexpr int kMaxEntries = 4096;  // a folder's, the rest passed over
 
-  bool toc = false;
+  std::optional<Toc> toc;                       // none: no disc to read
   QHash<QByteArray, QList<FileEntry>> folders;  // by exact path: "/", "/MPEGAV/"
   // The folders as a disc's; the index must outlive the reader.
   FolderReader reader() const;
@@ -28,13 +29,14 @@ struct ImageIndex {
 // The gate between untrusted disc images and the processes that read them.
 // libcdio's image readers crash on some damaged images (its NRG reader on
 // many) and write out of bounds on others, which may bring a process down
-// much later. So the player never runs them on an image: a short-lived
-// child, the service's program run as "mirova-cdaudio --probe IMAGE", reads
-// the table of contents and the folders and hands them over as text
-// (index()), and while a file plays another child reads its sectors
-// (fileReader()). The CD drive service, whose music goes on without the
-// player, opens an image itself only once its probe ended normally (open());
-// a service that an image brings down all the same is replaced by the next
+// much later. So neither the player nor the CD drive service runs them on
+// an image: a short-lived child, the service's program run as
+// "mirova-cdaudio --probe IMAGE", reads the table of contents and the
+// folders and hands them over as text (index()), and while a file plays
+// another child reads its sectors (fileReader()). Only GStreamer's CD
+// source, when the service plays an audio disc, opens the image itself,
+// once its probe went through (the probe asks libcdio what it asks); a
+// service that an image brings down all the same is replaced by the next
 // open (CdServiceClient). A probe that does not end within kTimeoutMs is
 // ended, and the image refused. What a probe found is kept by the image's
 // identity (disc::Source): an image is probed once while its files stay as
@@ -53,10 +55,10 @@ class ImageProbe {
   // disc::prepare), or whose probe crashed or did not end in time.
   std::shared_ptr<const disc::ImageIndex> index(const QString& source);
 
-  // libcdio's reader of `source` in this process: a drive's node at once, an
-  // image once its probe went through. `libcdioName`, when given, gets the
-  // name libcdio was handed, for GStreamer's CD source.
-  disc::Handle open(const QString& source, QString* libcdioName = nullptr);
+  // The table of contents of the disc at `source`: a drive's, read here,
+  // or an image's, from its index. `libcdioName` gets the name GStreamer's
+  // CD source is to open it by. Null when there is no disc to read.
+  std::optional<disc::Toc> toc(const QString& source, QString* libcdioName);
 
   // A file of the image at `source` (from its index), read by a child; null
   // when the image is refused or the child cannot be started.

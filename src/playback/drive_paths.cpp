@@ -41,19 +41,19 @@ struct Disc {
   disc::Handle cdio;                              // a drive's
   std::shared_ptr<const disc::ImageIndex> index;  // an image's
   disc::FolderReader folders() const { return index ? index->reader() : disc::isoFolders(cdio.get()); }
-  bool hasToc() const { return index ? index->toc : disc::readToc(cdio.get()).has_value(); }
+  bool hasToc() const { return index ? index->toc.has_value() : disc::readToc(cdio.get()).has_value(); }
 };
 
 // The drive's disc, when it has one that may be read: an optical drive's
 // node or an image. Null for folders and removable media, and for a drive
 // we may not open (its mounted folder may still be read).
 std::optional<Disc> openDisc(ImageProbe* probe, const Drives::Drive& d) {
-  if (d.type != Drives::CdRom || d.source.isEmpty() || !probe) return std::nullopt;
+  if (d.type != Drives::CdRom || d.source.isEmpty()) return std::nullopt;
   if (disc::imageKind(d.source) != disc::ImageKind::NotImage) {
-    auto index = probe->index(d.source);
+    auto index = probe ? probe->index(d.source) : nullptr;
     return index ? std::optional(Disc{nullptr, std::move(index)}) : std::nullopt;
   }
-  disc::Handle cdio = probe->open(d.source);
+  disc::Handle cdio = disc::openDrive(d.source);
   return cdio ? std::optional(Disc{std::move(cdio), nullptr}) : std::nullopt;
 }
 

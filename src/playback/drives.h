@@ -13,9 +13,9 @@
 // drives, then other removable media, each standing for the folder it is
 // mounted on. MIROVA_DRIVES ("D=/path/vcd.cue,E=/media/rip") may give a
 // letter to a disc image or a folder instead; such a letter stands for a
-// disc. Letters are lower case here; callers may pass either case. Discs
-// are read through the probe given, images only as it found them (see
-// ImageProbe); without one only folders are read.
+// disc. Letters are lower case here; callers may pass either case. Images
+// are read through the probe given, as it found them (see ImageProbe);
+// without one they count as drives without a disc.
 class Drives {
  public:
   explicit Drives(ImageProbe* probe = nullptr) : probe_(probe) {}
