@@ -36,7 +36,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "mirova: unknown option %s\nTry 'mirova --help'.\n", qPrintable(unknown));
     return 2;
   }
-  LinuxDrives drives;
+  // The CD drive service lives beside the player; the media control's CD
+  // device and the command strings are both its clients. Its program also
+  // probes disc images before the player reads them.
+  const QString cdService = QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio");
+  ImageProbe probe(cdService);
+  LinuxDrives drives(LinuxDrives::system(), &probe);
   const QStringList paths = open_paths::withoutDiscs(drives, given);
 
   // A later copy with something to open hands it to the copy that runs and
@@ -59,10 +64,7 @@ int main(int argc, char** argv) {
   FilePictureLoader pictures;
   ProcessLauncher launcher;
   QtFilePicker filePicker;
-  // The CD drive service lives beside the player; the media control's CD
-  // device and the command strings are both its clients.
-  const CdServiceSetup cd{QApplication::applicationDirPath() + QStringLiteral("/mirova-cdaudio"),
-                          [&drives] { return firstCdSource(drives); }};
+  const CdServiceSetup cd{cdService, [&drives] { return firstCdSource(drives); }};
   const auto media = makeSystemMediaDevices(drives, cd);
   ServiceMci mci(cd);
   AlsaMixerFactory mixers;

@@ -37,7 +37,8 @@ GstElement* make(const char* factory) {
 
 // GStreamer's registry is read while the first client is still talking to
 // us: on a fresh machine that can take seconds.
-CdDrive::CdDrive() : gstReady_(std::async(std::launch::async, [] { gst_init(nullptr, nullptr); }).share()) {}
+CdDrive::CdDrive(const QString& probeProgram)
+    : probe_(probeProgram), gstReady_(std::async(std::launch::async, [] { gst_init(nullptr, nullptr); }).share()) {}
 
 CdDrive::~CdDrive() {
   teardown();
@@ -65,10 +66,8 @@ bool CdDrive::load(QString* why) {
     return false;
   };
   if (source_.isEmpty()) return fail("no drive");
-  const disc::Handle cdio = disc::open(source_);
-  if (!cdio) return fail("no disc");
-  std::optional<disc::Toc> toc = disc::readToc(cdio.get());
-  if (!toc) return fail("no table of contents");
+  std::optional<disc::Toc> toc = probe_.toc(source_, &libcdioName_);
+  if (!toc) return fail("no disc");
   const auto isAudio = [](const disc::Track& t) { return t.audio; };
   const auto firstAudio = std::find_if(toc->tracks.cbegin(), toc->tracks.cend(), isAudio);
   if (firstAudio == toc->tracks.cend()) return fail("no audio track");
@@ -185,7 +184,7 @@ bool CdDrive::play(int from, int to, QString* why) {
     *why = QStringLiteral("GStreamer's audio output is missing");
     return false;
   }
-  g_object_set(src, "device", QFile::encodeName(source_).constData(), nullptr);
+  g_object_set(src, "device", QFile::encodeName(libcdioName_).constData(), nullptr);
   gst_util_set_object_arg(G_OBJECT(src), "mode", "continuous");
   gst_bin_add_many(GST_BIN(pipeline_), src, convert, resample, sink, nullptr);
   if (!gst_element_link_many(src, convert, resample, sink, nullptr) ||

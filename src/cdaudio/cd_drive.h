@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "disc/disc.h"
+#include "disc/image_probe.h"
 
 typedef struct _GstElement GstElement;
 
@@ -12,12 +13,14 @@ typedef struct _GstElement GstElement;
 // GStreamer's audio CD source in continuous mode: it plays on across track
 // boundaries to the end of the disc, as a drive does. Positions are sectors
 // from the start of the disc (disc::Track::start). Single-threaded; the
-// pipeline's messages are picked up whenever the state is asked for.
+// pipeline's messages are picked up whenever the state is asked for. An
+// image's table of contents comes from its probe (ImageProbe).
 class CdDrive {
  public:
   enum class State { NoDisc, DoorOpen, Stopped, Playing, Paused };
 
-  CdDrive();
+  // `probeProgram` probes images (see ImageProbe).
+  explicit CdDrive(const QString& probeProgram);
   ~CdDrive();
   CdDrive(const CdDrive&) = delete;
   CdDrive& operator=(const CdDrive&) = delete;
@@ -67,6 +70,8 @@ class CdDrive {
   bool seekStream(int from, int to);
 
   QString source_;
+  QString libcdioName_;  // the source as GStreamer's CD source is to open it
+  ImageProbe probe_;
   std::optional<disc::Toc> toc_;
   State state_ = State::NoDisc;
   int first_ = 0, end_ = 0;

@@ -30,7 +30,10 @@ void closeDisc(GstAudioCdSrc* src) {
 // The base class indexes its table by track number as if the first were 1,
 // so it gets the tracks counted from 1; positions are sectors, which stay.
 gboolean openDisc(GstAudioCdSrc* src, const gchar* device) {
-  disc::Handle cdio = disc::open(QFile::decodeName(device));
+  // The drive hands over only a drive node or an image its probe has read
+  // without harm (a cdrdao TOC as its copy with absolute names).
+  const QString name = QFile::decodeName(device);
+  disc::Handle cdio = disc::open(disc::Source{name, disc::imageKind(name), {}});
   const std::optional<disc::Toc> toc = disc::readToc(cdio.get());
   if (!toc) {
     GST_ELEMENT_ERROR(src, RESOURCE, OPEN_READ, ("The disc cannot be read."), ("no table of contents in %s", device));

@@ -23,7 +23,8 @@ constexpr int kLockWaitMs = 3000;  // for a copy that is just ending
 constexpr int kReadChunk = 4096;
 }  // namespace
 
-CdAudioService::CdAudioService(int idleExitMs, QObject* parent) : QObject(parent), idleExitMs_(idleExitMs) {
+CdAudioService::CdAudioService(int idleExitMs, const QString& program, QObject* parent)
+    : QObject(parent), drive_(program), idleExitMs_(idleExitMs) {
   connect(&tick_, &QTimer::timeout, this, &CdAudioService::onTick);
 }
 

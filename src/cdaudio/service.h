@@ -19,7 +19,8 @@ class CdAudioService : public QObject {
  public:
   static constexpr int kMaxClients = 32;
 
-  explicit CdAudioService(int idleExitMs, QObject* parent = nullptr);
+  // `program` is this service's own, run to probe disc images (ImageProbe).
+  CdAudioService(int idleExitMs, const QString& program, QObject* parent = nullptr);
   ~CdAudioService() override;
 
   enum class Start { Listening, AlreadyRunning, Failed };

@@ -1,12 +1,15 @@
 #include "cdclient/cd_service_client.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <cerrno>
@@ -46,6 +49,19 @@ bool startService(const QString& program) {
   const QString log = cdaudio::logPath();
   p.setStandardErrorFile(log.isEmpty() ? QProcess::nullDevice() : log);
   return p.startDetached();
+}
+
+// Ends a service that holds the drive but no longer answers, so that a
+// fresh one can take its place: the process the lock file names, while it
+// holds the lock and runs `program`.
+bool endService(const QString& program) {
+  QFile lock(cdaudio::lockPath());
+  if (program.isEmpty() || !lock.open(QIODevice::ReadOnly)) return false;
+  if (::flock(lock.handle(), LOCK_SH | LOCK_NB) == 0) return false;  // nobody holds it: the number is stale
+  const pid_t pid = pid_t(lock.readAll().trimmed().toLongLong());
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+  const QByteArray name = QFile::encodeName(QFileInfo(program).fileName()).left(15);  // the kernel keeps 15 bytes
+  return pid > 1 && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name && ::kill(pid, SIGKILL) == 0;
 }
 
 // Waits until fd is ready for `events` or the deadline passes.
@@ -152,7 +168,8 @@ bool CdServiceClient::exchange(const QByteArray& line, qint64 deadline, Reply* r
     return false;
   };
   const auto late = [this, &broken] {
-    *setup_.quietUntil = now() + kUnreachableMs;
+    // Hung, it would keep the drive and its lock for good.
+    *setup_.quietUntil = endService(setup_.program) ? 0 : now() + kUnreachableMs;
     return broken(QStringLiteral("the CD service does not answer"));
   };
   if (line.size() > cdaudio::maxLine(line)) {

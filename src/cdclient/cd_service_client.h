@@ -30,7 +30,9 @@ QString firstCdSource(Drives& drives);
 // nothing to close and succeeds. A connection that breaks is dropped; a
 // service that does not answer in time is not asked again, by this client
 // or any other of the same setup, for kUnreachableMs: a hung service costs
-// one timeout, not one per call.
+// one timeout, not one per call. A client whose setup names the service's
+// program ends a hung one (by the process id in its lock file), and the
+// next open starts a fresh one at once.
 class CdServiceClient {
  public:
   static constexpr int kUnreachableMs = 3000;

@@ -2,10 +2,19 @@
 
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <mutex>
+
+#include "base/runtime_dir.h"
 
 namespace disc {
 
@@ -16,29 +25,120 @@ void silenceLibcdio() {
   static std::once_flag once;
   std::call_once(once, [] { cdio_log_set_handler(&quietLog); });
 }
+
+// A regular file's line of an image's identity; null for anything else.
+std::optional<QByteArray> stamp(const QByteArray& path) {
+  struct stat st {};
+  if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  QByteArray line = path + '\0';
+  for (const qint64 n : {qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+                         qint64(st.st_mtim.tv_nsec)})
+    line += QByteArray::number(n) + ' ';
+  return line + '\n';
+}
+
+// The description, read without waiting: whatever sits at the path now must
+// be a regular file.
+std::optional<QByteArray> readDescription(const QByteArray& path) {
+  const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  QFile file;
+  struct stat st {};
+  std::optional<QByteArray> text;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && file.open(fd, QIODevice::ReadOnly))
+    text = file.read(ImageFiles::kMaxBytes + 1);
+  ::close(fd);
+  return text;
+}
+
+// A name libcdio's TOC reader takes whole, as the name of a data file.
+bool plainName(const QByteArray& name) {
+  return !name.contains("//") && !name.contains('"') && !name.contains('\t') && !name.contains('\n') &&
+         !name.contains('\r');
+}
+
+// The TOC again in the private runtime folder, its data files named by
+// links there: short absolute names, so that lines stay within libcdio's
+// length. Made aside and renamed into place whole, as the player and the
+// service may prepare the same image at once; kept for the next time.
+std::optional<QString> tocCopy(const ImageFiles& files, const QByteArray& identity) {
+  const QString runtime = runtime::privateFolder(QStringLiteral("mirova"));
+  const QString images = runtime + QStringLiteral("/images");
+  if (runtime.isEmpty() || !runtime::ensurePrivate(images)) return std::nullopt;
+  const QString folder = images + QLatin1Char('/') +
+                         QString::fromLatin1(QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex());
+  const QString toc = folder + QStringLiteral("/image.toc");
+  if (QFileInfo(toc).isFile()) return toc;
+  QList<QByteArray> names;
+  for (qsizetype i = 0; i < files.files().size(); ++i) names << QFile::encodeName(folder) + '/' + QByteArray::number(i);
+  const auto text = files.rewrittenToc(names);
+  if (!text || !std::all_of(names.cbegin(), names.cend(), plainName)) return std::nullopt;
+  QTemporaryDir aside(images + QStringLiteral("/new-XXXXXX"));
+  if (!aside.isValid()) return std::nullopt;
+  const QByteArray at = QFile::encodeName(aside.path()) + '/';
+  for (qsizetype i = 0; i < files.files().size(); ++i)
+    if (::symlink(files.files()[i].constData(), (at + QByteArray::number(i)).constData()) != 0) return std::nullopt;
+  QFile out(aside.filePath(QStringLiteral("image.toc")));
+  if (!out.open(QIODevice::WriteOnly) || out.write(*text) != text->size() || !out.flush()) return std::nullopt;
+  out.close();
+  if (::rename(at.constData(), QFile::encodeName(folder).constData()) != 0 && !QFileInfo(toc).isFile())
+    return std::nullopt;
+  return toc;
+}
+
 }  // namespace
 
 void CdioCloser::operator()(CdIo_t* cdio) const {
   if (cdio) cdio_destroy(cdio);
 }
 
-Handle open(const QString& source) {
+std::optional<Source> prepare(const QString& source) {
+  if (source.isEmpty()) return std::nullopt;
+  const QString absolute = QFileInfo(source).absoluteFilePath();
+  const QByteArray path = QFile::encodeName(absolute);
+  Source s{absolute, imageKind(absolute), {}};
+  if (s.kind == ImageKind::NotImage) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISBLK(st.st_mode)) return std::nullopt;
+    return s;
+  }
+  const auto text = s.kind == ImageKind::Nrg ? std::optional<QByteArray>(QByteArray()) : readDescription(path);
+  const auto files = text ? ImageFiles::read(path, s.kind, *text) : std::nullopt;
+  const auto own = stamp(path);
+  if (!files || !own) return std::nullopt;
+  s.identity = *own;
+  for (const QByteArray& file : files->files()) {
+    const auto line = stamp(file);
+    if (!line) return std::nullopt;
+    s.identity += *line;
+  }
+  if (s.kind == ImageKind::Toc) {
+    const auto copy = tocCopy(*files, s.identity);
+    if (!copy) return std::nullopt;
+    s.name = *copy;
+  }
+  return s;
+}
+
+Handle open(const Source& source) {
   silenceLibcdio();
-  const QFileInfo info(source);
-  if (source.isEmpty() || !info.exists() || info.isDir()) return nullptr;
-  const QByteArray name = QFile::encodeName(source);
-  const QString suffix = info.suffix().toLower();
-  CdIo_t* cdio = nullptr;
-  // Images by their description file; anything else is a drive's node.
-  if (suffix == QLatin1String("cue"))
-    cdio = cdio_open_cue(name.constData());
-  else if (suffix == QLatin1String("toc"))
-    cdio = cdio_open_cdrdao(name.constData());
-  else if (suffix == QLatin1String("nrg"))
-    cdio = cdio_open(name.constData(), DRIVER_NRG);
-  else
-    cdio = cdio_open(name.constData(), DRIVER_DEVICE);
-  return Handle(cdio);
+  const QByteArray name = QFile::encodeName(source.name);
+  switch (source.kind) {
+    case ImageKind::Cue:
+      return Handle(cdio_open_cue(name.constData()));
+    case ImageKind::Toc:
+      return Handle(cdio_open_cdrdao(name.constData()));
+    case ImageKind::Nrg:
+      return Handle(cdio_open(name.constData(), DRIVER_NRG));
+    case ImageKind::NotImage:
+      break;
+  }
+  return Handle(cdio_open(name.constData(), DRIVER_DEVICE));
+}
+
+Handle openDrive(const QString& node) {
+  const auto s = prepare(node);
+  return s && s->kind == ImageKind::NotImage ? open(*s) : nullptr;
 }
 
 int Toc::audioTracks() const {

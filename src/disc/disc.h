@@ -1,8 +1,11 @@
 #pragma once
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
+
+#include "disc/image_files.h"
 
 typedef struct _CdIo CdIo_t;
 
@@ -18,9 +21,30 @@ struct CdioCloser {
 };
 using Handle = std::unique_ptr<CdIo_t, CdioCloser>;
 
-// Null when there is nothing to read at `source`: no such file or drive, an
-// image whose description does not parse, a drive we may not open.
-Handle open(const QString& source);
+// A drive letter's source checked before libcdio sees it: a drive's device
+// node, or an image whose description and data files are all regular files,
+// so that no open can wait for a pipe's writer or a device.
+struct Source {
+  QString name;                          // what libcdio is handed
+  ImageKind kind = ImageKind::NotImage;  // NotImage: a drive
+  // An image's files with their sizes, times and inodes: an image changed
+  // on disk is another image.
+  QByteArray identity;
+};
+
+// Null for anything else: no such file, a pipe, a folder, an image that
+// names a missing file or a pipe (see ImageFiles). A cdrdao TOC is handed
+// on as a copy in the private runtime folder whose data files are named
+// absolutely, through links, so it reads alike from any current folder.
+std::optional<Source> prepare(const QString& source);
+
+// libcdio's reader of a prepared source; null when libcdio cannot read it.
+// This runs libcdio's image parsers, which crash on some damaged images:
+// images are opened only in the probe's children (see ImageProbe).
+Handle open(const Source& source);
+
+// The same for a drive's device node, and null for anything else.
+Handle openDrive(const QString& node);
 
 // Sectors are the disc's frames of 1/75 s (2352 bytes of audio each),
 // counted as logical sector numbers: 0 is the start of the program area.

@@ -35,17 +35,26 @@ basic::Error unavailable(QChar letter) {
   return basic::Error(Drives::kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter.toLower()));
 }
 
-// The drive's disc, when it is one libcdio can read: an optical drive's node
-// or an image. Null for folders and removable media, and for a drive we may
-// not open (its mounted folder may still be read).
-disc::Handle openDisc(const Drives::Drive& d) {
-  if (d.type != Drives::CdRom || d.source.isEmpty()) return nullptr;
-  return disc::open(d.source);
-}
+// A disc to list and read: a drive's node through libcdio, an image
+// through what its probe found, never through libcdio here.
+struct Disc {
+  disc::Handle cdio;                              // a drive's
+  std::shared_ptr<const disc::ImageIndex> index;  // an image's
+  disc::FolderReader folders() const { return index ? index->reader() : disc::isoFolders(cdio.get()); }
+  bool hasToc() const { return index ? index->toc.has_value() : disc::readToc(cdio.get()).has_value(); }
+};
 
-// A drive without a disc opens but has no table of contents.
-void requireDisc(CdIo_t* cdio, QChar letter) {
-  if (!disc::readToc(cdio)) throw unavailable(letter);
+// The drive's disc, when it has one that may be read: an optical drive's
+// node or an image. Null for folders and removable media, and for a drive
+// we may not open (its mounted folder may still be read).
+std::optional<Disc> openDisc(ImageProbe* probe, const Drives::Drive& d) {
+  if (d.type != Drives::CdRom || d.source.isEmpty()) return std::nullopt;
+  if (disc::imageKind(d.source) != disc::ImageKind::NotImage) {
+    auto index = probe ? probe->index(d.source) : nullptr;
+    return index ? std::optional(Disc{nullptr, std::move(index)}) : std::nullopt;
+  }
+  disc::Handle cdio = disc::openDrive(d.source);
+  return cdio ? std::optional(Disc{std::move(cdio), nullptr}) : std::nullopt;
 }
 
 // The entry of `folder` called `name` in any letter case, an exact match first.
@@ -88,17 +97,22 @@ Drives::Location Drives::locate(const QString& drivePath) {
   };
   const auto d = find(p->letter);
   if (!d) throw unavailable(p->letter);
-  if (const disc::Handle cdio = openDisc(*d)) {
-    requireDisc(cdio.get(), p->letter);
-    const auto entry = disc::findFile(cdio.get(), p->parts);
+  if (auto disc = openDisc(probe_, *d)) {
+    // A drive without a disc opens but has no table of contents.
+    if (!disc->hasToc()) throw unavailable(p->letter);
+    const auto entry = disc::findFile(disc->folders(), p->parts);
     if (!entry) throw notFound();
-    return Location{QString(), d->source, *entry};
+    std::unique_ptr<disc::PayloadReader> reader =
+        disc->index ? probe_->fileReader(d->source, *entry)
+                    : std::make_unique<disc::FileReader>(std::move(disc->cdio), *entry);
+    if (!reader) throw unavailable(p->letter);
+    return Location{QString(), std::move(reader), *entry};
   }
   if (p->parts.isEmpty()) throw notFound();
   const QString dir = walkFolders(folder(p->letter), p->parts.mid(0, p->parts.size() - 1));
   const QString file = dir.isEmpty() ? QString() : pickName(dir, p->parts.last(), QDir::Files);
   if (file.isEmpty()) throw notFound();
-  return Location{file, QString(), {}};
+  return Location{file, nullptr, {}};
 }
 
 QStringList Drives::findFiles(const QString& pattern) {
@@ -109,9 +123,9 @@ QStringList Drives::findFiles(const QString& pattern) {
   const auto d = find(p->letter);
   if (!d) throw unavailable(p->letter);
   QStringList names;
-  if (const disc::Handle cdio = openDisc(*d)) {
-    requireDisc(cdio.get(), p->letter);
-    for (const disc::FileEntry& e : disc::listFolder(cdio.get(), folders).value_or(QList<disc::FileEntry>()))
+  if (const auto disc = openDisc(probe_, *d)) {
+    if (!disc->hasToc()) throw unavailable(p->letter);
+    for (const disc::FileEntry& e : disc::listFolder(disc->folders(), folders).value_or(QList<disc::FileEntry>()))
       if (!e.folder && match.match(e.name).hasMatch()) names << e.name;
     return names;
   }

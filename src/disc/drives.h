@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "disc/image_probe.h"
 #include "disc/iso_files.h"
 
 // Drive letters as the player's windows speak of them, mapped onto this
@@ -12,9 +13,13 @@
 // drives, then other removable media, each standing for the folder it is
 // mounted on. MIROVA_DRIVES ("D=/path/vcd.cue,E=/media/rip") may give a
 // letter to a disc image or a folder instead; such a letter stands for a
-// disc. Letters are lower case here; callers may pass either case.
+// disc. Letters are lower case here; callers may pass either case. Images
+// are read through the probe given, as it found them (see ImageProbe);
+// without one they count as drives without a disc.
 class Drives {
  public:
+  explicit Drives(ImageProbe* probe = nullptr) : probe_(probe) {}
+
   // The platform's drive type numbers.
   enum Type : int { NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5 };
   // Raised when a drive cannot be read (no disc, not mounted, an image
@@ -51,16 +56,17 @@ class Drives {
   // regard to case. An optical drive or disc image is read through its
   // ISO 9660 file system, from the device node even when the disc is
   // mounted (the kernel cannot read a Video CD's Form 2 sectors); a folder
-  // letter through its folder.
+  // letter through its folder. An image that cannot be read, or that the
+  // probe refuses, is a drive without a disc.
   static bool isDrivePath(const QString& path);
 
   // What a drive path names on this machine: a file of a folder, or a file
   // on a disc, read from its sectors.
   struct Location {
-    QString file;           // the file, when it lies in a folder
-    QString discSource;     // else the drive node or image file
-    disc::FileEntry entry;  // and the file there
-    bool onDisc() const { return !discSource.isEmpty(); }
+    QString file;                               // the file, when it lies in a folder
+    std::unique_ptr<disc::PayloadReader> disc;  // else its reader on the disc
+    disc::FileEntry entry;                      // and the file there
+    bool onDisc() const { return disc != nullptr; }
   };
   // Raises basic::Error: kDeviceUnavailable for a letter that stands for
   // nothing readable now (no such drive, no disc), kFileNotFound when there
@@ -79,6 +85,7 @@ class Drives {
   QString dirNext();
 
  private:
+  ImageProbe* probe_;
   QStringList found_;
   qsizetype nextFound_ = 0;
 };
@@ -97,7 +104,8 @@ class LinuxDrives final : public Drives {
   // The machine's own tables and the environment's MIROVA_DRIVES.
   static Sources system();
 
-  explicit LinuxDrives(Sources sources = system()) : s_(std::move(sources)) {}
+  explicit LinuxDrives(Sources sources = system(), ImageProbe* probe = nullptr)
+      : Drives(probe), s_(std::move(sources)) {}
   QList<Drive> list() override;
 
  private:

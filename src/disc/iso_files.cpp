@@ -64,23 +64,26 @@ const FileEntry* pick(const QList<FileEntry>& entries, const QString& name, bool
 
 }  // namespace
 
-std::optional<QList<FileEntry>> listFolder(CdIo_t* cdio, const QStringList& path) {
-  if (!cdio) return std::nullopt;
+FolderReader isoFolders(CdIo_t* cdio) {
+  return [cdio](const QByteArray& exactPath) { return cdio ? readFolder(cdio, exactPath) : std::nullopt; };
+}
+
+std::optional<QList<FileEntry>> listFolder(const FolderReader& folders, const QStringList& path) {
   QByteArray exact("/");
-  auto entries = readFolder(cdio, exact);
+  auto entries = folders(exact);
   for (const QString& part : path) {
     if (!entries) return std::nullopt;
     const FileEntry* next = pick(*entries, part, true);
     if (!next) return std::nullopt;
     exact += next->name.toLatin1() + '/';
-    entries = readFolder(cdio, exact);
+    entries = folders(exact);
   }
   return entries;
 }
 
-std::optional<FileEntry> findFile(CdIo_t* cdio, const QStringList& path) {
+std::optional<FileEntry> findFile(const FolderReader& folders, const QStringList& path) {
   if (path.isEmpty()) return std::nullopt;
-  const auto entries = listFolder(cdio, path.mid(0, path.size() - 1));
+  const auto entries = listFolder(folders, path.mid(0, path.size() - 1));
   if (!entries) return std::nullopt;
   const FileEntry* file = pick(*entries, path.last(), false);
   return file ? std::optional(*file) : std::nullopt;

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "disc/disc.h"
@@ -28,28 +29,43 @@ struct FileEntry {
   qint64 payloadBytes() const { return form2 ? sectors * kForm2Bytes : size; }
 };
 
+// A disc's folders, each read by its exact path on the disc ("/",
+// "/MPEGAV/"): its entries in the order the directory holds them, without
+// "." and "..". Null when there is no such folder, or no ISO 9660 file
+// system (an audio CD, an empty drive).
+using FolderReader = std::function<std::optional<QList<FileEntry>>(const QByteArray& exactPath)>;
+
+// The folders of a disc opened with disc::open(), through libiso9660.
+FolderReader isoFolders(CdIo_t* cdio);
+
 // The entries of a folder given by its names from the root ({} is the
 // root, {"Mpegav"} its MPEGAV folder), each matched without regard to case,
-// in the order the disc's directory holds them, without "." and "..".
-// Null when the disc has no ISO 9660 file system (an audio CD, an empty
-// drive) or the folder is not there.
-std::optional<QList<FileEntry>> listFolder(CdIo_t* cdio, const QStringList& path);
+// an exact match first. Null when a folder of the path is not there.
+std::optional<QList<FileEntry>> listFolder(const FolderReader& folders, const QStringList& path);
 
 // The ordinary file at `path` (folders, then the file's name), matched
 // likewise; null when there is none.
-std::optional<FileEntry> findFile(CdIo_t* cdio, const QStringList& path);
+std::optional<FileEntry> findFile(const FolderReader& folders, const QStringList& path);
 
-// Reads a file's payload at any byte offset, a run of sectors at a time.
-// Not thread-safe: one reader per streaming thread.
-class FileReader {
+// What a player reads of a file: its payload at any byte offset.
+class PayloadReader {
  public:
-  FileReader(Handle cdio, const FileEntry& file) : cdio_(std::move(cdio)), file_(file) {}
-  qint64 size() const { return file_.payloadBytes(); }
+  virtual ~PayloadReader() = default;
+  virtual qint64 size() const = 0;
   // Up to `length` bytes from `offset`; fewer only at the end of the file.
   // Null when the disc cannot be read there (a damaged or truncated image,
   // a directory that places the file off the disc, a scratched disc, the
   // disc taken out).
-  std::optional<QByteArray> read(qint64 offset, qint64 length);
+  virtual std::optional<QByteArray> read(qint64 offset, qint64 length) = 0;
+};
+
+// A file read from the sectors of a disc opened with disc::open(), a run of
+// sectors at a time. Not thread-safe: one reader per streaming thread.
+class FileReader final : public PayloadReader {
+ public:
+  FileReader(Handle cdio, const FileEntry& file) : cdio_(std::move(cdio)), file_(file) {}
+  qint64 size() const override { return file_.payloadBytes(); }
+  std::optional<QByteArray> read(qint64 offset, qint64 length) override;
 
  private:
   bool loadRun(qint64 firstSector);

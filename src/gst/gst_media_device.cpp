@@ -196,9 +196,9 @@ void GstMediaDevice::open(const QString& fileName) {
 QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {
   QString path = fileName;
   if (drives_ && Drives::isDrivePath(fileName)) {
-    const Drives::Location where = drives_->locate(fileName);
+    Drives::Location where = drives_->locate(fileName);
     if (where.onDisc()) {
-      sectors_ = std::make_unique<SectorSource>(where.discSource, where.entry);
+      sectors_ = std::make_unique<SectorSource>(std::move(where.disc), where.entry);
       return QStringLiteral("appsrc://");
     }
     path = where.file;

@@ -16,11 +16,8 @@ constexpr unsigned kChunk = 32 * disc::kForm2Bytes;
 constexpr int kMaxMargin = 150;
 }  // namespace
 
-SectorSource::SectorSource(const QString& discSource, const disc::FileEntry& file) : name_(file.name) {
-  disc::Handle cdio = disc::open(discSource);
-  if (!cdio)
-    throw basic::Error(Drives::kDeviceUnavailable, QStringLiteral("Cannot read the disc in \"%1\"").arg(discSource));
-  reader_ = std::make_unique<disc::FileReader>(std::move(cdio), file);
+SectorSource::SectorSource(std::unique_ptr<disc::PayloadReader> reader, const disc::FileEntry& file)
+    : reader_(std::move(reader)), name_(file.name) {
   // A Video CD's sequence starts with a margin of empty sectors. Handed
   // over, they leave typefinding unsure of the stream, so that it tries
   // every finder it has, libav's too, which loads that whole library.

@@ -20,9 +20,8 @@ typedef struct _GstAppSrc GstAppSrc;
 // read ends in an error on the bus, never in a wait for data.
 class SectorSource {
  public:
-  // Opens the disc again for this stream. Raises basic::Error
-  // (Drives::kDeviceUnavailable) when it cannot.
-  SectorSource(const QString& discSource, const disc::FileEntry& file);
+  // Reads `file` through the reader made for this stream (Drives::locate).
+  SectorSource(std::unique_ptr<disc::PayloadReader> reader, const disc::FileEntry& file);
   ~SectorSource();
 
   void attach(GstElement* appsrc);
@@ -33,7 +32,7 @@ class SectorSource {
   bool seekTo(quint64 offset);
 
   std::mutex mutex_;
-  std::unique_ptr<disc::FileReader> reader_;
+  std::unique_ptr<disc::PayloadReader> reader_;
   qint64 start_ = 0;  // payload bytes of the empty sectors skipped at the start
   qint64 size_ = 0;   // from there
   qint64 offset_ = 0;

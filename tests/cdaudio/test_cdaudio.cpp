@@ -18,6 +18,7 @@
 #include "fakes/fakes.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
+#include "playback/media_fixtures.h"
 
 namespace {
 using Start = CdServiceClient::Start;
@@ -33,14 +34,7 @@ QString lib(const QString& call) {
   return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-// The running service's process id from its lock file; 0 when it has ended
-// (a zombie that nobody reaps has ended too).
-pid_t servicePid() {
-  QFile lock(cdaudio::lockPath()), stat;
-  const pid_t pid = lock.open(QIODevice::ReadOnly) ? pid_t(lock.readAll().trimmed().toLongLong()) : 0;
-  stat.setFileName(QStringLiteral("/proc/%1/stat").arg(pid));
-  return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ") ? pid : 0;
-}
+using fixtures::servicePid;
 
 // Sends raw bytes; all that comes back before the service closes (or 1 s passes).
 QByteArray rawExchange(const QByteArray& payload) {
@@ -59,6 +53,23 @@ QByteArray rawExchange(const QByteArray& payload) {
   ::close(fd);
   return in;
 }
+
+// The main window on the fakes with the service's devices, drive D the disc.
+struct Window {
+  FakePlatform fp;
+  CdServiceSetup setup;
+  std::unique_ptr<MediaDeviceFactory> media;
+  ServiceMci mci{setup};
+  Platform p = fp.platform(*media, mci);
+  frmcd w{p};
+  Window(const QString& program, const QString& disc)
+      : setup{program, [this] { return firstCdSource(fp.drives); }}, media(makeSystemMediaDevices(fp.drives, setup)) {
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    fp.drives.add('d', QString());
+    fp.drives.drives.last().source = disc;
+    w.start();
+  }
+};
 }  // namespace
 
 class TestCdAudio : public QObject {
@@ -268,7 +279,7 @@ class TestCdAudio : public QObject {
       QVERIFY(service.exitCode() == 0 && !QFileInfo::exists(cdaudio::socketPath()));
   }
 
-  // A dead or hung service costs one short wait at most, on any client; the next open starts a fresh one.
+  // A dead or hung service costs one short wait at most, on any client; the next open starts a fresh one at once.
   void deadServiceNeverHangs_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("maxMs");  // for the first call after it
@@ -289,10 +300,7 @@ class TestCdAudio : public QObject {
     QVERIFY(first.send("status cd mode").error != 0 && t.elapsed() <= maxMs);
     t.restart();
     QVERIFY(second.send("status other mode").error != 0 && t.elapsed() <= 300);
-    if (signal == SIGSTOP) {
-      ::kill(pid, SIGKILL);
-      QThread::msleep(CdServiceClient::kUnreachableMs);
-    }
+    // A hung one was ended by the client that waited for it.
     QCOMPARE(first.send(kOpen).error, 0);
     QVERIFY(servicePid() != pid);
   }
@@ -312,16 +320,8 @@ class TestCdAudio : public QObject {
   void windowPlaysTheRightTrack() {
     QFETCH(QString, image);
     QFETCH(QStringList, rows);
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    fp.drives.add('d', QString());
-    fp.drives.drives.last().source = image;
-    const CdServiceSetup s{program_, [&fp] { return firstCdSource(fp.drives); }};
-    const auto media = makeSystemMediaDevices(fp.drives, s);
-    ServiceMci mci(s);
-    Platform p = fp.platform(*media, mci);
-    frmcd w(p);
-    w.start();
+    Window window(program_, image);
+    frmcd& w = window.w;
     QTest::mouseClick(w.cdload, Qt::LeftButton);
     QStringList shown;
     for (int i = 0; i < w.lsttrack->count(); ++i) shown << w.lsttrack->item(i)->text();
@@ -335,7 +335,22 @@ class TestCdAudio : public QObject {
     QCOMPARE(w.lsttrack->currentRow(), 1);
     ::kill(servicePid(), SIGKILL);
     QTRY_COMPARE_WITH_TIMEOUT(w.lsttrack->count(), 0, 3000);
-    QVERIFY(!w.mcicdplayer->isOpen() && fp.messages.shown.isEmpty());
+    QVERIFY(!w.mcicdplayer->isOpen() && window.fp.messages.shown.isEmpty());
+  }
+
+  // A service that hangs is ended by the player: the CD button says so once,
+  // and the next press starts a fresh one.
+  void hungServiceIsReplaced() {
+    QVERIFY(opened());
+    const pid_t hung = servicePid();
+    QVERIFY(::kill(hung, SIGSTOP) == 0);
+    Window window(program_, disc_);
+    frmcd& w = window.w;
+    QTest::mouseClick(w.cdload, Qt::LeftButton);
+    QCOMPARE(window.fp.messages.texts(), QStringList{"设备未准备好。"});
+    QTest::mouseClick(w.cdload, Qt::LeftButton);
+    QCOMPARE(w.lsttrack->count(), 3);
+    QVERIFY(window.fp.messages.shown.size() == 1 && servicePid() != hung);
   }
 };
 

@@ -9,7 +9,18 @@
 #include <array>
 #include <cstdlib>
 
+#include "cdaudio/protocol.h"
+
 namespace fixtures {
+
+// The running CD drive service's process id from its lock file; 0 when it
+// has ended (a zombie that nobody reaps has ended too).
+inline pid_t servicePid() {
+  QFile lock(cdaudio::lockPath()), stat;
+  const pid_t pid = lock.open(QIODevice::ReadOnly) ? pid_t(lock.readAll().trimmed().toLongLong()) : 0;
+  stat.setFileName(QStringLiteral("/proc/%1/stat").arg(pid));
+  return pid > 0 && stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ") ? pid : 0;
+}
 
 inline QByteArray le32(qsizetype v) {
   return QByteArray(std::array{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}.data(), 4);
@@ -27,6 +38,39 @@ inline QByteArray wrapCdxa(const QByteArray& ps) {
                QByteArray(4, '\0');
   return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
          le32(sectors.size()) + sectors;
+}
+
+// A big-endian number of `bytes` bytes, as Nero images write them.
+inline QByteArray be(quint64 v, int bytes) {
+  QByteArray out(bytes, '\0');
+  for (int i = 0; i < bytes; ++i) out[bytes - 1 - i] = char(v >> (8 * i));
+  return out;
+}
+
+// A Nero image as libcdio reads it: the sectors of each track one after
+// another, then the track table "ETN2", "END!" and the footer "NER5" with
+// the table's offset. Modes: 7 audio (2352-byte sectors), 3 Mode 2 (2336).
+struct NrgTrack {
+  quint32 mode;
+  int sectorBytes;
+  QByteArray sectors;
+};
+inline QByteArray nrg(const QList<NrgTrack>& tracks) {
+  QByteArray data, table;
+  qint64 lsn = 0;
+  for (const NrgTrack& t : tracks) {
+    table += be(data.size(), 8) + be(t.sectors.size(), 8) + be(t.mode, 4) + be(lsn, 4) + be(0, 8);
+    lsn += t.sectors.size() / t.sectorBytes;
+    data += t.sectors;
+  }
+  return data + "ETN2" + be(table.size(), 4) + table + "END!" + be(0, 4) + "NER5" + be(data.size(), 8);
+}
+
+// Raw 2352-byte Mode 2 sectors without their sync and header: 2336 bytes each.
+inline QByteArray mode2Payloads(const QByteArray& raw) {
+  QByteArray out;
+  for (qsizetype at = 0; at + 2352 <= raw.size(); at += 2352) out += raw.mid(at + 16, 2336);
+  return out;
 }
 
 // The libav libraries mapped into this process, by file name.

@@ -28,6 +28,12 @@ LinuxDrives::Sources mapping(const QString& map) {
   return {"/nonexistent/mounts", "/nonexistent/sys", "/nonexistent/by-label", map};
 }
 
+// Images are probed by the CD drive service's program, beside the test as beside the player.
+ImageProbe& probe() {
+  static ImageProbe p(QCoreApplication::applicationDirPath() + "/mirova-cdaudio");
+  return p;
+}
+
 // The main window on the real drives and devices, the rest on fakes.
 struct Player {
   FakePlatform fp;
@@ -36,7 +42,7 @@ struct Player {
   Platform p{fp.settings,   fp.lock, fp.autoPlay, fp.messages, fp.exit,          fp.pictures, fp.launcher,
              fp.filePicker, *media,  fp.mixers,   fp.screen,   fp.programFolder, drives,      fp.mci};
   frmcd w{p};
-  explicit Player(const QString& map) : drives(mapping(map)) {
+  explicit Player(const QString& map) : drives(mapping(map), &probe()) {
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     w.start();
   }
@@ -45,7 +51,7 @@ struct Player {
 // Drive D, an optical drive whose disc the kernel has also mounted.
 class MountedDrive final : public Drives {
  public:
-  MountedDrive(const QString& node, const QString& mount) {
+  MountedDrive(const QString& node, const QString& mount) : Drives(&probe()) {
     d_.letter = 'd';
     d_.type = CdRom;
     d_.source = node;
@@ -155,7 +161,7 @@ class TestVcdDisc : public QObject {
     QFETCH(QString, pattern);
     QFETCH(QStringList, names);
     QFETCH(int, error);
-    LinuxDrives drives(mapping(drivesMap()));
+    LinuxDrives drives(mapping(drivesMap()), &probe());
     try {
       QStringList found;
       for (QString n = drives.dirFirst(pattern); !n.isEmpty(); n = drives.dirNext()) found << n;
@@ -183,7 +189,7 @@ class TestVcdDisc : public QObject {
     QFETCH(QString, file);
     QFETCH(int, sequence);
     const Sequence& s = kSequences[sequence];
-    LinuxDrives drives(mapping(drivesMap()));
+    LinuxDrives drives(mapping(drivesMap()), &probe());
     GstMediaDevice dev(&drives);
     dev.open(file);
     const qint64 reference = referenceMs_.value(QStringLiteral("seq%1.mpg").arg(sequence + 1));
