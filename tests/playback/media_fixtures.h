@@ -2,9 +2,12 @@
 // Media made at test time, and what the private null sink's monitor heard.
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
+#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -28,6 +31,10 @@ inline QByteArray wrapCdxa(const QByteArray& ps) {
   return "RIFF" + le32(36 + sectors.size()) + "CDXAfmt " + le32(16) + QByteArray(16, '\0') + "data" +
          le32(sectors.size()) + sectors;
 }
+
+// What the screen shows of `window`: on X11 the server's pixels, so what a
+// video sink drew into a child window counts too.
+inline QImage shown(QWidget* window) { return window->screen()->grabWindow(window->winId()).toImage(); }
 
 // The libav libraries mapped into this process, by file name.
 inline QStringList libavMapped() {
