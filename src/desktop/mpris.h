@@ -1,5 +1,6 @@
 #pragma once
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -59,5 +60,6 @@ class Mpris : public QObject {
   frmcd& w_;
   QDBusConnection bus_{QString()};
   QTimer poll_;
+  QElapsedTimer sincePoll_;
   QVariantMap last_;
 };
