@@ -78,3 +78,4 @@ ratio native mirova gst-play
 ratio native mirova mpv
 ratio 1280x720 mirova mpv
 echo "(medians of $rounds round(s) of $window s each)"
+if [[ -n ${BENCH_RAW:-} ]]; then echo; cat "$results"; fi

@@ -27,6 +27,9 @@ namespace {
 constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
 constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
+// A colour balance nobody sets: in front of a scaled picture it still
+// costs twice the scaling.
+constexpr int kPlayFlagSoftColorBalance = 1 << 10;
 constexpr const char* kSeekMark = "mirova-seek";
 constexpr int kWatchdogMs = 500;
 
@@ -142,7 +145,8 @@ void GstMediaDevice::open(const QString& fileName) {
 
   gint flags = 0;
   g_object_get(pipeline_, "flags", &flags, nullptr);
-  g_object_set(pipeline_, "uri", uri.constData(), "video-sink", videoSink_, "flags", flags & ~kPlayFlagText, nullptr);
+  g_object_set(pipeline_, "uri", uri.constData(), "video-sink", videoSink_, "flags",
+               flags & ~(kPlayFlagText | kPlayFlagSoftColorBalance), nullptr);
   if (sectors_)
     g_signal_connect(pipeline_, "source-setup", G_CALLBACK(+[](GstElement*, GstElement* source, gpointer sectors) {
                        static_cast<SectorSource*>(sectors)->attach(source);
