@@ -180,22 +180,17 @@ class TestGstMediaDevice : public QObject {
       for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
           if (qBlue(image.pixel(x, y)) > 100) shown |= QRect(x, y, 1, 1);
-      const QString where = QStringLiteral("picture %1,%2 %3x%4 in %5x%6")
-                                .arg(shown.x())
-                                .arg(shown.y())
-                                .arg(shown.width())
-                                .arg(shown.height())
-                                .arg(image.width())
-                                .arg(image.height());
       const bool fills = shown.width() == image.width() || shown.height() == image.height();
       const bool centred = std::abs(2 * shown.x() + shown.width() - image.width()) <= 2 &&
                            std::abs(2 * shown.y() + shown.height() - image.height()) <= 2;
       const double aspect = shown.height() > 0 ? double(shown.width()) / shown.height() : 0;
-      return image.size() != w->size() || !fills || !centred || std::abs(aspect / (4.0 / 3.0) - 1) > 0.03 ? where
-                                                                                                          : QString();
+      QString where;
+      if (image.size() != w->size() || !fills || !centred || std::abs(aspect / (4.0 / 3.0) - 1) > 0.03)
+        QDebug(&where) << "picture" << shown << "in" << image.size();
+      return where;
     };
     QTRY_COMPARE_WITH_TIMEOUT(wrong(), QString(), 5000);
-    QCOMPARE(w->size(), window.isValid() ? window : w->size());
+    if (window.isValid()) QCOMPARE(w->size(), window);  // so the rows saw the shapes they name
   }
 
   void rejectsBadFiles_data() {
