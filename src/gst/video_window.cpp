@@ -81,12 +81,14 @@ void setScale(GstElement* scale, QSize size) {
   gst_caps_unref(caps);
 }
 
-}  // namespace
-
-QRect gst::letterbox(QSize picture, QSize window) {
+// The area of `window` that shows a picture of `picture`'s shape: as large
+// as fits, centred, black bars on two sides.
+QRect letterbox(QSize picture, QSize window) {
   const QSize shown = picture.scaled(window, Qt::KeepAspectRatio);
   return {QPoint((window.width() - shown.width()) / 2, (window.height() - shown.height()) / 2), shown};
 }
+
+}  // namespace
 
 gst::VideoWindow::VideoWindow(GstMediaDevice::FrameSlot& frames) : frames_(frames) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -176,12 +178,12 @@ void gst::VideoWindow::paintEvent(QPaintEvent*) {
 }
 
 void GstMediaDevice::setUpVideo() {
-  gint videos = 0;
-  g_object_get(pipeline_, "n-video", &videos, nullptr);
-  GstPad* pad = videos > 0 && videoSink_ ? gst_element_get_static_pad(videoSink_, "sink") : nullptr;
-  GstCaps* caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+  GstPad* pad = gst_element_get_static_pad(videoSink_, "sink");
+  GstCaps* caps = gst_pad_get_current_caps(pad);
   GstVideoInfo info;
-  if (caps && gst_video_info_from_caps(&info, caps) && GST_VIDEO_INFO_WIDTH(&info) > 0) {
+  if (!caps) {
+    window_.reset();  // no picture came, and the sink never asked for the window
+  } else if (gst_video_info_from_caps(&info, caps) && GST_VIDEO_INFO_WIDTH(&info) > 0) {
     if (GST_VIDEO_INFO_FPS_N(&info) > 0 && GST_VIDEO_INFO_FPS_D(&info) > 0)
       videoFps_ = double(GST_VIDEO_INFO_FPS_N(&info)) / GST_VIDEO_INFO_FPS_D(&info);
     // Named by the file alone, a drive path's last part too ("AVSEQ01.DAT").
@@ -193,11 +195,9 @@ void GstMediaDevice::setUpVideo() {
     window_->resized = [this] {
       if (mode_ != Playing) reprerolling_.start();
     };
-  } else {
-    window_.reset();
   }
   if (caps) gst_caps_unref(caps);
-  if (pad) gst_object_unref(pad);
+  gst_object_unref(pad);
 }
 
 QWidget* GstMediaDevice::videoWindow() const { return window_.get(); }

@@ -2,7 +2,6 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
-#include <QRect>
 #include <QSize>
 #include <QWidget>
 #include <atomic>
@@ -57,10 +56,6 @@ struct GstMediaDevice::FrameSlot {
 };
 
 namespace gst {
-// The area of `window` that shows a picture of `picture`'s shape: as large
-// as fits, centred, black bars on two sides.
-QRect letterbox(QSize picture, QSize window);
-
 // The window that shows the pictures, with the video sink that feeds it,
 // both made before the pipeline prerolls. Where the session runs on X11 and
 // ximagesink is there, the sink draws each picture straight into a native
