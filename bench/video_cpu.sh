@@ -7,6 +7,7 @@
 # Usage: bench/video_cpu.sh [BUILD_DIR]   (default: build)
 #   BENCH_SECONDS=10  how long each player is measured
 #   BENCH_ROUNDS=3    rounds; the figures are the medians
+#   BENCH_RAW=1       also print every round's rows
 # Installs mpv and gst-play-1.0 when they are missing (they are not test packages).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
