@@ -1,6 +1,7 @@
 #include "desktop/mpris.h"
 
 #include <unistd.h>
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusError>
@@ -159,9 +160,18 @@ Mpris::Mpris(frmcd& window, QObject* parent) : QObject(parent), w_(window) {
   new RootAdaptor(this);
   new PlayerAdaptor(this);
   new OpenAdaptor(this);
-  poll_.setInterval(kPollMs);
-  poll_.setTimerType(Qt::CoarseTimer);
-  connect(&poll_, &QTimer::timeout, this, &Mpris::poll);
+  // Every change comes from an event the loop handled: a look each time the
+  // loop has handled some, at most every kPollMs, so an idle player is not
+  // woken. The timer only wakes the loop for a look that was held back.
+  poll_.setSingleShot(true);
+  poll_.setTimerType(Qt::PreciseTimer);
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+    if (!bus_.isConnected()) return;
+    if (sincePoll_.hasExpired(kPollMs - 1))
+      poll();
+    else if (!poll_.isActive())
+      poll_.start(int(kPollMs - sincePoll_.elapsed()));
+  });
 }
 
 bool Mpris::publish(const QDBusConnection& bus) {
@@ -177,7 +187,7 @@ bool Mpris::publish(const QDBusConnection& bus) {
   }
   bus_ = b;
   last_ = watched();
-  poll_.start();
+  sincePoll_.start();
   return true;
 }
 
@@ -338,6 +348,7 @@ QVariantMap Mpris::watched() const {
 }
 
 void Mpris::poll() {
+  sincePoll_.start();
   if (!bus_.isConnected()) return;
   const QVariantMap now = watched();
   QVariantMap changed;

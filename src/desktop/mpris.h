@@ -2,6 +2,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -98,5 +99,6 @@ class Mpris : public QObject, public QDBusContext {
   frmcd& w_;
   QDBusConnection bus_{QString()};
   QTimer poll_;
+  QElapsedTimer sincePoll_;
   QVariantMap last_;
 };

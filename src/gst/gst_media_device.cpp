@@ -27,6 +27,9 @@ namespace {
 constexpr GstClockTime kSettleTimeout = 5 * GST_SECOND;
 constexpr double kMidiGain = 1.0;  // fluidsynth's default 0.2 is barely audible
 constexpr int kPlayFlagText = 1 << 2;
+// A colour balance nobody sets: in front of a scaled picture it still
+// costs twice the scaling.
+constexpr int kPlayFlagSoftColorBalance = 1 << 10;
 constexpr const char* kSeekMark = "mirova-seek";
 constexpr int kWatchdogMs = 500;
 
@@ -74,6 +77,12 @@ GstMediaDevice::GstMediaDevice(Drives* drives, QObject* parent)
   connect(&busPoll_, &QTimer::timeout, this, &GstMediaDevice::pollBus);
   watchdog_.setInterval(kWatchdogMs);
   connect(&watchdog_, &QTimer::timeout, this, &GstMediaDevice::checkProgress);
+  // Once the window has stopped changing size, the paused picture is decoded again at the new size.
+  reprerolling_.setSingleShot(true);
+  reprerolling_.setInterval(100);
+  connect(&reprerolling_, &QTimer::timeout, this, [this] {
+    if (pipeline_ && mode_ != Playing && !atEnd_ && !failed_) seekPipeline(streamPositionMs());
+  });
 }
 
 GstMediaDevice::~GstMediaDevice() { teardown(); }
@@ -83,6 +92,7 @@ void GstMediaDevice::teardown() {
   scan_.reset();
   busPoll_.stop();
   watchdog_.stop();
+  reprerolling_.stop();
   if (busWatch_) {
     g_source_remove(busWatch_);
     busWatch_ = 0;
@@ -126,17 +136,17 @@ void GstMediaDevice::open(const QString& fileName) {
   const QByteArray uri = sourceUri(fileName, localFile).toUtf8();
 
   pipeline_ = gst_element_factory_make("playbin", nullptr);
-  GstElement* appsink = gst::makeFrameSink(*frames_);
-  if (!pipeline_ || !appsink) {
-    if (appsink) gst_object_unref(appsink);
+  window_ = std::make_unique<gst::VideoWindow>(*frames_);
+  if (!pipeline_ || !window_->sink()) {
     teardown();
-    throw basic::Error(kCannotPlay, QStringLiteral("GStreamer's playbin or appsink is not installed"));
+    throw basic::Error(kCannotPlay, QStringLiteral("GStreamer's playbin or video sink is not installed"));
   }
-  videoSink_ = appsink;
+  videoSink_ = window_->sink();
 
   gint flags = 0;
   g_object_get(pipeline_, "flags", &flags, nullptr);
-  g_object_set(pipeline_, "uri", uri.constData(), "video-sink", appsink, "flags", flags & ~kPlayFlagText, nullptr);
+  g_object_set(pipeline_, "uri", uri.constData(), "video-sink", videoSink_, "flags",
+               flags & ~(kPlayFlagText | kPlayFlagSoftColorBalance), nullptr);
   if (sectors_)
     g_signal_connect(pipeline_, "source-setup", G_CALLBACK(+[](GstElement*, GstElement* source, gpointer sectors) {
                        static_cast<SectorSource*>(sectors)->attach(source);
@@ -144,6 +154,9 @@ void GstMediaDevice::open(const QString& fileName) {
                      sectors_.get());
   g_signal_connect(pipeline_, "element-setup", G_CALLBACK(&GstMediaDevice::elementSetup), this);
   bus_ = gst_element_get_bus(pipeline_);
+  // The sink asks for its window from a streaming thread: it gets the one
+  // made above, never one of its own.
+  if (window_->drawn()) gst_bus_set_sync_handler(bus_, &gst::VideoWindow::handOver, window_.get(), nullptr);
 
   // Preroll: the first frame decoded proves the file is playable.
   QString failure;

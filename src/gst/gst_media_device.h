@@ -8,6 +8,9 @@
 
 class QWidget;
 class Drives;
+namespace gst {
+class VideoWindow;
+}
 class SectorSource;
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
@@ -103,6 +106,7 @@ class GstMediaDevice final : public MediaDevice {
   unsigned busWatch_ = 0;
   QTimer busPoll_;   // only when Qt's event loop is not GLib's
   QTimer watchdog_;  // runs while playing
+  QTimer reprerolling_;
   qint64 watchedPositionMs_ = -1;
   int stalledTicks_ = 0;
   int restarts_ = 0;
@@ -111,8 +115,8 @@ class GstMediaDevice final : public MediaDevice {
   unsigned seekSeqnum_ = 0;                // of the last flushing seek
   int seekMarks_ = 0;                      // seeks whose mark the bus has not handed over yet
   std::unique_ptr<FrameSlot> frames_;
-  std::shared_ptr<LengthScan> scan_;  // while one runs
-  std::unique_ptr<QWidget> window_;
+  std::shared_ptr<LengthScan> scan_;          // while one runs
+  std::unique_ptr<gst::VideoWindow> window_;  // made with each pipeline, kept for a video
   std::string soundFont_;
   QString fileName_;
   int mode_ = NotOpen;

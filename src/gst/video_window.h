@@ -3,13 +3,13 @@
 #include <gst/gst.h>
 
 #include <QSize>
+#include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 #include "gst/gst_media_device.h"
-
-class QWidget;
 
 namespace gst {
 // Asks the GUI thread, through the bus, to paint the newest picture.
@@ -56,10 +56,42 @@ struct GstMediaDevice::FrameSlot {
 };
 
 namespace gst {
-// The video sink the device hands to playbin: an appsink that leaves each
-// picture in `frames`, in the window's native pixel format.
-GstElement* makeFrameSink(GstMediaDevice::FrameSlot& frames);
-// A window that paints the newest picture of `frames`, letterboxed with the
-// picture's shape kept.
-std::unique_ptr<QWidget> makeVideoWindow(GstMediaDevice::FrameSlot& frames, QSize pictureSize);
+// The window that shows the pictures, with the video sink that feeds it,
+// both made before the pipeline prerolls. Where the session runs on X11 and
+// ximagesink is there, the sink draws each picture straight into a native
+// child window; elsewhere (Wayland, no ximagesink) an appsink leaves it in
+// `frames` and the window paints it. Either way the pictures come scaled to
+// the letterboxed area in square pixels, so showing one is a plain copy.
+class VideoWindow final : public QWidget {
+ public:
+  explicit VideoWindow(GstMediaDevice::FrameSlot& frames);
+  ~VideoWindow() override;
+
+  // For playbin's video-sink; null when GStreamer lacks the elements.
+  GstElement* sink() const { return sink_; }
+  // True when ximagesink draws into the window: the pipeline's bus must
+  // then hand the window over through handOver, as its sync handler.
+  bool drawn() const { return drawable_ != 0; }
+  // Runs on a streaming thread, and reads only what the constructor set.
+  static GstBusSyncReply handOver(GstBus* bus, GstMessage* message, gpointer window);
+  // The picture's shape in square pixels, known once the pipeline has
+  // prerolled: the window takes that size.
+  void setPicture(QSize size);
+  // Called when the window changed size: a paused pipeline must preroll
+  // again for a picture of the new size.
+  std::function<void()> resized;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+
+ private:
+  GstMediaDevice::FrameSlot& frames_;
+  GstElement* sink_ = nullptr;    // a bin: the scale's caps, then the sink
+  GstElement* scale_ = nullptr;   // in the bin: the capsfilter that sets the pictures' size
+  GstElement* drawer_ = nullptr;  // in the bin: ximagesink, or null
+  QWidget* surface_ = nullptr;    // its native child window
+  guintptr drawable_ = 0;
+  QSize picture_;
+};
 }  // namespace gst

@@ -2,9 +2,12 @@
 // Media made at test time, and what the private null sink's monitor heard.
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
+#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -72,6 +75,9 @@ inline QByteArray mode2Payloads(const QByteArray& raw) {
   for (qsizetype at = 0; at + 2352 <= raw.size(); at += 2352) out += raw.mid(at + 16, 2336);
   return out;
 }
+// What the screen shows of `window`: on X11 the server's pixels, so what a
+// video sink drew into a child window counts too.
+inline QImage shown(QWidget* window) { return window->screen()->grabWindow(window->winId()).toImage(); }
 
 // The libav libraries mapped into this process, by file name.
 inline QStringList libavMapped() {

@@ -44,6 +44,9 @@ class TestGstMediaDevice : public QObject {
     ffmpeg({sine}, {"-ac", "2", "-b:a", "128k"}, "tone.mp3");
     ffmpeg({bars, sine}, {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}, "bars.mpg");
     ffmpeg({bars, sine}, {"-c:v", "mjpeg", "-c:a", "pcm_s16le"}, "bars.avi");
+    // One colour in pixels narrower than tall (a Video CD's 352x240 shown at 4:3).
+    ffmpeg({"color=c=0x3366cc:size=352x240:rate=25:duration=3", sine},
+           {"-c:v", "mpeg1video", "-aspect", "4:3", "-c:a", "mp2", "-f", "mpeg"}, "narrow.mpg");
     ffmpeg({bars, sine}, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, "mpeg4.avi");
     ffmpeg({"testsrc=size=352x288:rate=25:duration=3", sine}, {"-target", "pal-vcd", "-f", "vcd"}, "vcd.mpg");
     for (const QString n : {"1", "2", "3"}) ffmpeg({"sine=duration=0.6"}, {"-ac", "2"}, n + ".wav");  // a playlist
@@ -147,6 +150,47 @@ class TestGstMediaDevice : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
     QCOMPARE(dev.mode(), int(MediaDevice::Stopped));
     QCOMPARE(dev.positionMs(), dev.lengthMs());
+  }
+
+  // The picture as large as the window lets it be, in its own shape (4:3
+  // here, within the 2.5% the stream's pixel shape is off), centred between
+  // black bars: as the window first comes up, after a resize while playing
+  // and while paused.
+  void videoLetterboxed_data() {
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<bool>("paused");
+    QTest::newRow("the picture's own size: no bars") << QSize() << false;
+    QTest::newRow("wide: bars left and right") << QSize(640, 240) << false;
+    QTest::newRow("tall: bars above and below") << QSize(320, 400) << false;
+    QTest::newRow("tall, resized while paused") << QSize(320, 400) << true;
+  }
+  void videoLetterboxed() {
+    QFETCH(QSize, window);
+    QFETCH(bool, paused);
+    GstMediaDevice dev;
+    dev.open(path("narrow.mpg"));
+    dev.play();
+    QWidget* w = dev.videoWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 10000);
+    if (paused) dev.pause();
+    if (window.isValid()) w->resize(window);
+    const auto wrong = [w]() -> QString {  // what is wrong with the picture on the screen
+      const QImage image = fixtures::shown(w);
+      QRect shown;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+          if (qBlue(image.pixel(x, y)) > 100) shown |= QRect(x, y, 1, 1);
+      const bool fills = shown.width() == image.width() || shown.height() == image.height();
+      const bool centred = std::abs(2 * shown.x() + shown.width() - image.width()) <= 2 &&
+                           std::abs(2 * shown.y() + shown.height() - image.height()) <= 2;
+      const double aspect = shown.height() > 0 ? double(shown.width()) / shown.height() : 0;
+      QString where;
+      if (image.size() != w->size() || !fills || !centred || std::abs(aspect / (4.0 / 3.0) - 1) > 0.03)
+        QDebug(&where) << "picture" << shown << "in" << image.size();
+      return where;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(wrong(), QString(), 5000);
+    if (window.isValid()) QCOMPARE(w->size(), window);  // so the rows saw the shapes they name
   }
 
   void rejectsBadFiles_data() {

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs a command on a private X server (Xvfb), root colour #306090.
-# Usage: with_xvfb.sh [--two-monitors] COMMAND [ARGS...]
+# Usage: with_xvfb.sh [--two-monitors | --screen WxH] COMMAND [ARGS...]
 #   default: one 1024x768x24 screen
 #   --two-monitors: one 2048x768 screen split into two monitors side by side
+#   --screen WxH: one screen of that size
 set -euo pipefail
 size=1024x768x24
 two=0
@@ -10,6 +11,9 @@ if [[ "${1:-}" == --two-monitors ]]; then
   size=2048x768x24
   two=1
   shift
+elif [[ "${1:-}" == --screen ]]; then
+  size=${2}x24
+  shift 2
 fi
 # The server picks a free display itself and tells us on a pipe, so tests
 # running side by side never share (and then lose) one server.
