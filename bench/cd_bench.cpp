@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CD drive service measured through the main window: the time from a
 // double-click on a track to its sound at the sink, and the service's CPU
 // while it plays, beside gst-play-1.0 playing the same image.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The CD drive service on a generated disc image: the time from a
 # double-click on a track to its sound at a PulseAudio null sink, and the
 # service's CPU while it plays, beside gst-play-1.0 playing the same image

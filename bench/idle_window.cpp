@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for the player's idle memory: the least a Qt 6 Widgets
 // program with the same kind of window takes, a menu bar and a list, with
 // Chinese captions so the same CJK font is loaded, and the player's size

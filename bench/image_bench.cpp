@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of keeping disc images away from the processes that read them:
 // the time from a press of the VCD button (a Video CD image as drive D) and
 // of the CD button (an audio CD image) to the filled list, with the image's

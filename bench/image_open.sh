@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The time from the VCD and CD buttons to the filled list on generated disc
 # images, each image's probe still to run and already run (image_bench.cpp),
 # beside the same program built from an earlier revision, in the same run.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the playing benchmarks: CPU share and peak memory of a process.
 tick=$(getconf CLK_TCK)
 window=${BENCH_SECONDS:-30}

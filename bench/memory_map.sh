@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Where mirova's resident memory goes: its memory map (/proc/PID/smaps)
 # summed by kind, while idle and while playing a file, and the mappings that
 # grew most between the two.

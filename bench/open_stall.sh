@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The longest stall of the window while it opens a large variable-rate MP3
 # without a length header (a 10-minute file), read from a slowed disk: the
 # slow-read library (bench/slow_read.cpp) is preloaded into the measuring

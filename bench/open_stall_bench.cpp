@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The longest stall of the GUI thread while the main window opens a media
 // file through the menu and plays it: a 2 ms timer runs beside the window,
 // and the widest gap between its ticks is the longest time the window could

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Memory and CPU of mirova beside other players, all in one run on one
 # private X server and one PulseAudio null sink:
 #   start-up time to the window on screen, and idle memory (window shown,

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The measuring half of players.sh, run on the private X server and sink.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

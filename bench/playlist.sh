@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The playlist window opening on a folder of 10,000 files and listing them,
 # a pattern key filtering that folder, and the hand-over of the longest list
 # the main window can count (32,766 entries, 32,767 rows), on a private X

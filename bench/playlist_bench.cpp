@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the playlist window on a large folder and the hand-over of the
 // longest list the main window can count. The main window runs on the test
 // fakes with a scripted media device, so the times are the window's and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A slow disk for one file, loaded with LD_PRELOAD into the program being
 // measured: every read(2) and pread(2) of a file whose path contains
 // $MIROVA_SLOW_PATH takes $MIROVA_SLOW_LATENCY_US microseconds plus the time

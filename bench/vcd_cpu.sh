@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPU and memory of mirova while it plays a Video CD image (drive D, the VCD
 # button) and while it plays the same MPEG-1 file as a file, beside
 # gst-play-1.0 playing that file to the same PulseAudio null sink in the

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPU of the video path: mirova playing a 60-second 352x240 MPEG-1 file with
 # its video window at the picture's own size and at 1280x720, beside
 # gst-play-1.0 (ximagesink) and mpv (--vo=x11) playing it in the same run on

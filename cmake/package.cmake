@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in the build folder makes
 # mirova_<version>_<arch>.deb from the install rules (resources/CMakeLists.txt).
 set(CPACK_GENERATOR DEB)

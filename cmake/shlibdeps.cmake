@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack on the staged package tree before it packs it: adds the
 # packages of the shared libraries its programs link to the Depends field.
 set(root "${CPACK_TEMPORARY_DIRECTORY}")

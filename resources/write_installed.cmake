@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by `cmake --install` (see CMakeLists.txt beside this file): writes the
 # desktop entry and the manual page for the prefix the tree is installed in,
 # and the changelog.

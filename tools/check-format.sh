@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a C++ file of ours is not formatted as .clang-format says.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

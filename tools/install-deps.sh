@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages named in the given lists (as root).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

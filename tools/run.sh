@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the player needs, builds it and starts it. On a machine
 # without a display it starts a virtual one (Xvfb) and says how to look at
 # it; without a sound server, a private one for this run, and says so.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package from a built tree, has lintian check it, installs
 # it with apt-get as a user would, tests the installed player end to end and
 # removes the package again, whether the test passed or not. As root, on a

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the tests need, builds the player and the tests twice (plain
 # and with AddressSanitizer + UndefinedBehaviorSanitizer) and runs them all.
 # The list soak (ctest label "soak", plain build only; 5 minutes, 20 with

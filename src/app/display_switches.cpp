@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display switches and the layout reset of the main window.
 #include <QLabel>
 #include <QListWidget>

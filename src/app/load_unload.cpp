@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's load and unload steps: start-up, the reload that the
 // playback modes use, and the two ways out.
 #include <QCloseEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 16-bit flags and number conversions the player's logic is written in.
 // Kept in one place so every handler rounds and overflows the same way.

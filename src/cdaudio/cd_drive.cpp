@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdaudio/cd_drive.h"
 
 #include <cdio/cdio.h>

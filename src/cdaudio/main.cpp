@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mirova-cdaudio: the CD drive service. Started by the player when it first
 // needs the drive; see protocol.h for what it answers and when it ends.
 // Usage: mirova-cdaudio [--idle-exit-ms N]

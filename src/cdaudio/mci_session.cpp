@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdaudio/mci_session.h"
 
 #include "cdaudio/cd_drive.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdclient/cd_audio_device.h"
 
 #include <QHash>

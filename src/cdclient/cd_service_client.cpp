@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdclient/cd_service_client.h"
 
 #include <poll.h>

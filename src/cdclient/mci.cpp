@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdclient/mci.h"
 
 int ServiceMci::sendString(const QString& command, QString* reply, int replyLength) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drive paths ("E:\Mpegav\AVSEQ01.DAT") resolved on this machine, and the
 // directory search over them.
 #include <QDir>

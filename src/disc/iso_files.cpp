@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "disc/iso_files.h"
 
 #include <cdio/bytesex.h>

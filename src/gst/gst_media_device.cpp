@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gst/gst_media_device.h"
 
 #include <gst/gst.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point of the file device module (see media_backends.h).
 #include "gst/gst_media_device.h"
 #include "playback/media_backends.h"

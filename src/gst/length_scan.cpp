@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The length of media whose header does not tell it, measured off the GUI
 // thread.
 #include "gst/length_scan.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture's way from the video sink's streaming thread to a window of
 // the device's own.
 #include "gst/video_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The background picture chosen by the user.
 #include "app/frmcd.h"
 #include "app/settings_store.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Screen capture: the capture notice and the capture button of the main window.
 #include <QAction>
 #include <QImage>

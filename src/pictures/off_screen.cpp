@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pictures/off_screen.h"
 
 #include <QtGui/qguiapplication_platform.h>

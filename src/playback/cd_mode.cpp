@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio CD mode of the main window: the CD button and its menu item.
 #include <QLabel>
 #include <QListWidget>

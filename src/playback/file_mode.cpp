@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single files and file lists on the main window: choosing a file, playing
 // the current list entry, and the wiring of the playback controls.
 #include <QAction>

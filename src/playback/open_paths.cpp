@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files and folders handed to the main window from outside it: the command
 // line, a copy started later, the desktop.
 #include "playback/open_paths.h"

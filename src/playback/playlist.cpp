@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playlist on the main window: opening the playlist window and taking
 // the chosen list over.
 #include <QAction>

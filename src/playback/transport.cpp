@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media control's eight button events and its status tick, the position
 // slider, and the double-click on the track list. Every handler tells the CD
 // drive from the file modes by the control's device type.

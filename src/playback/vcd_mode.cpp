@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VCD button: find the first optical drive, list the .dat files of its
 // Mpegav folder and play the first; playfile and the status tick do the rest.
 #include <QListWidget>

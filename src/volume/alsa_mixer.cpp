@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "volume/alsa_mixer.h"
 
 #include <alsa/asoundlib.h>

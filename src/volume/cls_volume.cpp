@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "volume/cls_volume.h"
 
 #include "core/message_boxes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The volume slider and the system volume panel of the main window.
 #include <QSignalBlocker>
 

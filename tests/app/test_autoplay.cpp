@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio CD registration beside an installed desktop entry: the entry the
 // desktop finds first runs this program, and stays in the menus.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on fakes: start-up, display switches, geometry, background reset, reload.
 #include <QAction>
 #include <QLabel>

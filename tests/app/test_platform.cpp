@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform pieces on the real files they write, and the file dialog contract.
 #include <linux/capability.h>
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CD drive service on a disc image made by the test, through the
 // player's clients; sound checked at the private null sink.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About and help windows, opened from the main window on fakes.
 #include <QAction>
 #include <QPushButton>

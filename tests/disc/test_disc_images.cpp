@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disc images as untrusted input, through both paths that read them: the
 // VCD button's (the drive search, locating a file and opening its sectors,
 // as the player does) and the CD drive service's ("@drive" and "open"). Every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared steps of the end-to-end scripts: a private HOME, the main window,
 # the menu from the keyboard, recording the sink, counting results.
 passes=0 failures=0

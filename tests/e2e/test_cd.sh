@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real player and CD service on a disc image given as drive D: the CD
 # menu item lists the tracks, a double-click on the third row plays the third
 # track's tone, the time runs, and "退出，但不停止CD音乐(&B)" ends the player

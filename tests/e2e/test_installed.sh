@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The player as the Debian package installed it: /usr/bin/mirova finds bg.bmp
 # in its program folder, leaves the installed desktop entry to handle audio
 # CDs (removing the hidden per-user entry an earlier version wrote), plays a

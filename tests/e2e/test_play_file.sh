@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real player plays an MP3 chosen from the keyboard: sound reaches the
 # sink and the caption says a file is playing.
 # Usage: test_play_file.sh MIROVA_BINARY (under with_xvfb.sh and with_pulse.sh)

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real player on a real X server: window title, one copy only, geometry saved at close and
 # restored at the next start. Usage (under with_xvfb.sh, with_pulse.sh): test_startup.sh MIROVA SCREENSHOT_DIR
 set -uo pipefail

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real player with a Video CD image as drive D: the VCD button lists and
 # plays the disc, the video shows entry 1's red picture, the sink hears its
 # 440 Hz tone, the caption says a VCD plays, and entry 2 follows.

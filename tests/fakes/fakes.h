@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fakes of the platform layer for widget tests: they record what the
 // windows ask of the machine and answer as the test scripts them.

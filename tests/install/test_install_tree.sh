@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cmake --install` into a DESTDIR under a prefix with a blank in it: exactly
 # the expected tree, files the desktop's own validators accept, icons of the
 # sizes their folders claim, a clean manual page, and the installed program

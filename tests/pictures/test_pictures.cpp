@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The background picture on fakes, and the capture button with the real grab
 // on a private X server whose root is #306090.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wayland grab on a private session bus, this program run again as the portal.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

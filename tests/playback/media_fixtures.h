@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Media made at test time, and what the private null sink's monitor heard.
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // For the tests on the real machine: media made at test time, and the main
 // window on the fakes with the machine's real media devices.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio CD mode over a scripted drive and recorded command strings.
 #include <QtTest>
 #include <QtWidgets>

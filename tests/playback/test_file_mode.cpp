@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files and playlists over a scripted device, the playlist window over real files, drive letters.
 #include <QtTest>
 #include <QtWidgets>

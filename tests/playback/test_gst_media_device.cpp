@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GStreamer device on media made by the test, heard through the private null sink's monitor.
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A playlist of short files of every kind the player plays, going round on
 // the real devices for $MIROVA_SOAK_MINUTES minutes (5 by default; the
 // comparison needs 12 rounds of about 20 s): the list keeps moving and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media keys: the player on a private session bus, driven by a second
 // connection as a desktop's media applet would, and by playerctl, playing
 // real files through a private PulseAudio; copies of the real player started

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Video CDs built by vcdimager at test time, as an image, copied to folders
 // and damaged: the directory search, playback from the sectors heard at the
 // private null sink, and the VCD button end to end on the real devices.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VCD button over scripted drives and a scripted device.
 #include <QtTest>
 #include <QtWidgets>

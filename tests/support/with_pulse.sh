@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command against a private PulseAudio daemon whose default sink is a
 # null sink named "mirova_test"; its monitor can be recorded to prove sound.
 # Usage: with_pulse.sh COMMAND [ARGS...]

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command with twm managing the X server in $DISPLAY: every window
 # gets a frame of the window manager's own, placed without asking the user.
 # Usage: with_window_manager.sh COMMAND [ARGS...]

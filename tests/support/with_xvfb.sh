@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a private X server (Xvfb), root colour #306090.
 # Usage: with_xvfb.sh [--two-monitors | --screen WxH] COMMAND [ARGS...]
 #   default: one 1024x768x24 screen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA mixer on a private PulseAudio daemon whose default sink is the
 // null sink "mirova_test" (with_pulse.sh): what the server reports counts.
 #include <QProcess>

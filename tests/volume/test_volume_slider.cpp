@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The volume slider on the fake mixer, and on ALSA with no sound server at all:
 // its "default" leads to the pulse plugin with nothing behind it.
 #include <alsa/asoundlib.h>

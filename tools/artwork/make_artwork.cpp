@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the player's own pictures: the default background, the program
 // icon, the capture button's picture and the About logo. Run at build time,
 // so the pictures are made from this source and never copied from elsewhere.
