@@ -34,8 +34,7 @@ struct ShowAgain {
 
 void frmcd::cmd_scr_Click() {
   const ShowAgain showAgain{this};
-  hide();
-  waitUntilOffScreen(this);
+  hideUntilOffScreen(this);
 
   QImage shot = platform_.screen.grabScreen();
   if (shot.isNull()) {

@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int kUnmapBoundMs = 1000;
-constexpr int kRepaintMs = 50;             // uncovered X clients redraw themselves
-constexpr int kCompositorRepaintMs = 150;  // a compositor needs a frame or two more
+constexpr int kWindowManagerBoundMs = 1000;  // for the window manager to map or withdraw
+constexpr int kRepaintMs = 50;               // uncovered X clients redraw themselves
+constexpr int kCompositorRepaintMs = 150;    // a compositor needs a frame or two more
 constexpr int kWaylandSettleMs = 250;
 
 struct FreeDeleter {
@@ -34,11 +34,13 @@ void runEventsFor(int ms) {
   }
 }
 
-bool unmapped(xcb_connection_t* c, xcb_window_t w) {
+xcb_map_state_t mapState(xcb_connection_t* c, xcb_window_t w) {
   Reply<xcb_get_window_attributes_reply_t> a(
       xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
-  return !a || a->map_state == XCB_MAP_STATE_UNMAPPED;  // gone altogether counts as unmapped
+  return a ? xcb_map_state_t(a->map_state) : XCB_MAP_STATE_UNMAPPED;  // gone altogether counts as unmapped
 }
+
+bool unmapped(xcb_connection_t* c, xcb_window_t w) { return mapState(c, w) == XCB_MAP_STATE_UNMAPPED; }
 
 // The window's top-level ancestor below the root: the frame a reparenting
 // window manager put around it, or the window itself.
@@ -66,24 +68,49 @@ bool compositorRuns(xcb_connection_t* c, xcb_window_t root) {
   return owner && owner->owner != XCB_NONE;
 }
 
-void waitX11(QWidget* window) {
+xcb_connection_t* x11Connection(QWidget* window) {
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  const WId id = window->internalWinId();
-  if (!x11 || !x11->connection() || !id) {
-    QCoreApplication::processEvents();
-    return;
-  }
-  xcb_connection_t* c = x11->connection();
-  const auto w = xcb_window_t(id);
-  xcb_window_t root = XCB_NONE;
-  QDeadlineTimer deadline(kUnmapBoundMs);
+  return x11 && window->internalWinId() ? x11->connection() : nullptr;
+}
+
+// A window shown a moment ago may still wait for the window manager to frame
+// and map it. Withdrawn in the middle of that, twm destroys the new frame
+// with the window still inside: the window is gone for good, while Qt still
+// takes it for shown.
+void waitMappedX11(QWidget* window) {
+  xcb_connection_t* c = x11Connection(window);
+  if (!c || !window->isVisible()) return;
+  const auto w = xcb_window_t(window->internalWinId());
+  QDeadlineTimer deadline(kWindowManagerBoundMs);
   for (;;) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     xcb_flush(c);
-    if (unmapped(c, w)) {
-      const xcb_window_t frame = frameOf(c, w, &root);
-      if (frame == w || unmapped(c, frame)) break;
+    if (mapState(c, w) == XCB_MAP_STATE_VIEWABLE || deadline.hasExpired()) return;
+    QThread::msleep(5);
+  }
+}
+
+void waitX11(QWidget* window) {
+  xcb_connection_t* c = x11Connection(window);
+  if (!c) {
+    QCoreApplication::processEvents();
+    return;
+  }
+  const auto w = xcb_window_t(window->internalWinId());
+  xcb_window_t root = XCB_NONE;
+  QDeadlineTimer deadline(kWindowManagerBoundMs);
+  for (;;) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    xcb_flush(c);
+    const xcb_window_t frame = frameOf(c, w, &root);
+    if (!unmapped(c, w) && frame == w) {
+      // Mapped again by no one but the window manager: twm, busy, maps the
+      // frame's children once more before taking the window out, then leaves
+      // it on the root, unmanaged and never repainted. Take it off again.
+      xcb_unmap_window(c, w);
+      continue;
     }
+    if (unmapped(c, w) && (frame == w || unmapped(c, frame))) break;
     if (deadline.hasExpired()) break;
     QThread::msleep(5);
   }
@@ -93,8 +120,10 @@ void waitX11(QWidget* window) {
 
 }  // namespace
 
-void waitUntilOffScreen(QWidget* window) {
+void hideUntilOffScreen(QWidget* window) {
   const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("xcb")) waitMappedX11(window);
+  window->hide();
   if (platform == QLatin1String("xcb")) {
     waitX11(window);
   } else if (platform.startsWith(QLatin1String("wayland"))) {
