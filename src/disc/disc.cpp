@@ -108,6 +108,7 @@ std::optional<Source> prepare(const QString& source) {
   const auto own = stamp(path);
   if (!files || !own) return std::nullopt;
   s.identity = *own;
+  s.lastSessionTrack = files->lastSessionTrack();
   for (const QByteArray& file : files->files()) {
     const auto line = stamp(file);
     if (!line) return std::nullopt;
@@ -148,7 +149,7 @@ int Toc::audioTracks() const {
   return n;
 }
 
-std::optional<Toc> readToc(CdIo_t* cdio) {
+std::optional<Toc> readToc(CdIo_t* cdio, int lastSessionTrack) {
   if (!cdio) return std::nullopt;
   const track_t first = cdio_get_first_track_num(cdio);
   const track_t count = cdio_get_num_tracks(cdio);
@@ -156,16 +157,25 @@ std::optional<Toc> readToc(CdIo_t* cdio) {
   Toc toc;
   toc.leadout = cdio_get_disc_last_lsn(cdio);
   if (toc.leadout == CDIO_INVALID_LSN) return std::nullopt;
-  for (int i = first; i < first + count; ++i) {
+  lsn_t session = CDIO_INVALID_LSN;
+  if (lastSessionTrack > 0)
+    session = cdio_get_track_lsn(cdio, track_t(lastSessionTrack));
+  else if (cdio_get_last_session(cdio, &session) != DRIVER_OP_SUCCESS)
+    session = CDIO_INVALID_LSN;
+  for (int i = first; i < first + count && i <= CDIO_CD_MAX_TRACKS; ++i) {
     Track t;
     t.number = i;
     t.audio = cdio_get_track_format(cdio, track_t(i)) == TRACK_FORMAT_AUDIO;
     t.start = cdio_get_track_lsn(cdio, track_t(i));
-    const lsn_t last = cdio_get_track_last_lsn(cdio, track_t(i));
-    if (t.start == CDIO_INVALID_LSN || last == CDIO_INVALID_LSN || last < t.start) return std::nullopt;
+    lsn_t last = cdio_get_track_last_lsn(cdio, track_t(i));
+    if (t.start == CDIO_INVALID_LSN || last == CDIO_INVALID_LSN || last < t.start || t.start > toc.leadout) continue;
+    const lsn_t next = i + 1 < first + count ? cdio_get_track_lsn(cdio, track_t(i + 1)) : CDIO_INVALID_LSN;
+    if (t.audio && session > 0 && next == session && next - kSessionGap > t.start)
+      last = std::min(last, lsn_t(next - kSessionGap - 1));
     t.sectors = last - t.start + 1;
     toc.tracks.append(t);
   }
+  if (toc.tracks.isEmpty()) return std::nullopt;
   return toc;
 }
 

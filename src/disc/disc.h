@@ -31,6 +31,9 @@ struct Source {
   // An image's files with their sizes, times and inodes: an image changed
   // on disk is another image.
   QByteArray identity;
+  // The first track of an image's last session, when it has more than one
+  // (a CUE sheet's "REM SESSION" lines); 0 when it has one.
+  int lastSessionTrack = 0;
 };
 
 // Null for anything else: no such file, a pipe, a folder, an image that
@@ -63,8 +66,17 @@ struct Toc {
 };
 
 // Null when the disc has no usable table of contents: no disc in the
-// drive, a damaged image.
-std::optional<Toc> readToc(CdIo_t* cdio);
+// drive, a damaged image. A track whose entry makes no sense is left out,
+// the others kept (copy-protected discs carry such entries). The audio
+// track before a later session (an Enhanced CD's data) ends where its
+// audio ends, kSessionGap sectors before that session's first track; a
+// drive tells where its last session starts, an image's description which
+// track begins it (`lastSessionTrack`).
+std::optional<Toc> readToc(CdIo_t* cdio, int lastSessionTrack = 0);
+
+// A session's lead-out, the next one's lead-in, and the pregap of its
+// first track.
+constexpr int kSessionGap = 6750 + 4500 + 150;
 
 constexpr int kSectorsPerSecond = 75;
 inline qint64 sectorsToMs(qint64 sectors) { return sectors * 1000 / kSectorsPerSecond; }

@@ -81,11 +81,21 @@ std::optional<ImageFiles> ImageFiles::read(const QByteArray& image, ImageKind ki
     const QByteArray tail = image.right(3);
     if (tail != "cue" && tail != "CUE") return std::nullopt;
     if (!add(image.chopped(3) + (tail == "cue" ? "bin" : "BIN"))) return std::nullopt;
+    bool newSession = false;  // a "REM SESSION" line waits for its first track
     for (const QByteArray& line : readLines(text, kCueLine)) {
       Words words(line);
       const auto keyword = words.next(kBlank);
       if (!keyword) continue;
       const QByteArray key = line.mid(keyword->first, keyword->second - keyword->first);
+      const auto word = [&line, &words] {
+        const auto w = words.next(kBlank);
+        return w ? line.mid(w->first, w->second - w->first) : QByteArray();
+      };
+      if (key == "REM" && word() == "SESSION") newSession = word().toInt() > 1;
+      if (key == "TRACK" && newSession) {
+        f.lastSessionTrack_ = word().toInt();
+        newSession = false;
+      }
       if (key != "FILE" && key != "CDTEXTFILE") continue;
       if (const auto name = words.next(kQuoted))
         if (!add(line.mid(name->first, name->second - name->first))) return std::nullopt;

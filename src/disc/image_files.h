@@ -36,6 +36,10 @@ class ImageFiles {
   // maker meant them.
   const QList<QByteArray>& files() const { return files_; }
 
+  // A CUE sheet's first track after its last "REM SESSION n" with n > 1;
+  // 0 for a single session.
+  int lastSessionTrack() const { return lastSessionTrack_; }
+
   // The TOC again with its n-th data file named `names`[n]: libcdio takes a
   // TOC's names from the current folder, so it is handed a copy with
   // absolute ones. Names hold none of the characters that end a name or a
@@ -54,6 +58,7 @@ class ImageFiles {
   QList<QByteArray> files_;
   QList<QByteArray> lines_;  // a TOC's lines as libcdio sees them, without their ends
   QList<Name> names_;        // one per file of files_
+  int lastSessionTrack_ = 0;
 };
 
 }  // namespace disc

@@ -68,7 +68,7 @@ std::optional<disc::ImageIndex> parseIndex(const QByteArray& text) {
 // contents and the folders, breadth first, as far as a player looks.
 void writeIndex(const disc::Source& source) {
   const disc::Handle cdio = disc::open(source);
-  const auto toc = disc::readToc(cdio.get());
+  const auto toc = disc::readToc(cdio.get(), source.lastSessionTrack);
   if (!toc) return;
   std::fputs(("toc " + QByteArray::number(toc->leadout) + '\n').constData(), stdout);
   for (const disc::Track& t : toc->tracks)
@@ -136,7 +136,7 @@ std::shared_ptr<const disc::ImageIndex> ImageProbe::index(const QString& source)
   child.setProcessEnvironment(env);
 #endif
   child.start();
-  if (!child.waitForFinished(kTimeoutMs)) {
+  if (!child.waitForFinished(timeoutMs_)) {
     // Too slow, or not started: refused this time, asked again the next.
     child.kill();
     child.waitForFinished();
@@ -161,7 +161,7 @@ std::optional<disc::Toc> ImageProbe::toc(const QString& source, QString* libcdio
 
 std::unique_ptr<disc::PayloadReader> ImageProbe::fileReader(const QString& source, const disc::FileEntry& file) {
   if (!index(source)) return nullptr;
-  return disc::childFileReader(program_, source, file, kTimeoutMs);
+  return disc::childFileReader(program_, source, file, timeoutMs_);
 }
 
 int ImageProbe::runProbe(const QString& source) {

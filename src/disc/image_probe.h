@@ -48,8 +48,10 @@ class ImageProbe {
  public:
   static constexpr int kTimeoutMs = 1000;
 
-  // `program` is mirova-cdaudio; without one no image is read.
-  explicit ImageProbe(QString program) : program_(std::move(program)) {}
+  // `program` is mirova-cdaudio; without one no image is read. A probe on
+  // a worker thread may be given longer than kTimeoutMs.
+  explicit ImageProbe(QString program, int timeoutMs = kTimeoutMs)
+      : program_(std::move(program)), timeoutMs_(timeoutMs) {}
 
   // What the probe found in the image at `source`; null when it is no image
   // or is refused: an image that names a missing file or a pipe (see
@@ -71,5 +73,6 @@ class ImageProbe {
 
  private:
   QString program_;
+  int timeoutMs_;
   QHash<QByteArray, std::shared_ptr<const disc::ImageIndex>> found_;  // null: refused
 };
