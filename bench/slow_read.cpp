@@ -4,13 +4,21 @@
 // $MIROVA_SLOW_PATH takes $MIROVA_SLOW_LATENCY_US microseconds plus the time
 // its bytes take at $MIROVA_SLOW_KBPS kilobytes per second, as on a busy
 // disk or network share. Other files read at full speed.
+//
+// The same stands in for an optical drive under a disc image, whose data
+// file libcdio reads with stdio: the first read of the file in a process
+// waits $MIROVA_SLOW_SPINUP_MS more (the drive spins up), and reads of
+// sectors (2352 bytes) $MIROVA_SLOW_BAD = "FIRST-LAST" of the file fail with
+// EIO (a scratch).
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -36,10 +44,13 @@ void note(int fd, const char* path) {
   slowFd[fd] = want && *want && path && std::strstr(path, want);
 }
 
+std::atomic<bool> spunUp{false};
+
 void wait(int fd, ssize_t bytes) {
   if (fd < 0 || fd >= kMaxFd || !slowFd[fd] || bytes < 0) return;
   const long kbps = envNumber("MIROVA_SLOW_KBPS", 4096);
-  const long long us = envNumber("MIROVA_SLOW_LATENCY_US", 200) + (kbps > 0 ? bytes * 1000LL / kbps : 0);
+  long long us = envNumber("MIROVA_SLOW_LATENCY_US", 200) + (kbps > 0 ? bytes * 1000LL / kbps : 0);
+  if (!spunUp.exchange(true)) us += envNumber("MIROVA_SLOW_SPINUP_MS", 0) * 1000LL;
   timespec t{time_t(us / 1000000), long(us % 1000000) * 1000};
   while (nanosleep(&t, &t) != 0) {
   }
@@ -87,6 +98,37 @@ ssize_t read(int fd, void* buffer, size_t count) {
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
   const ssize_t n = next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, buffer, count, offset);
   wait(fd, n);
+  return n;
+}
+
+FILE* fopen64(const char* path, const char* mode) {
+  FILE* f = next<FILE* (*)(const char*, const char*)>("fopen64")(path, mode);
+  if (f) note(fileno(f), path);
+  return f;
+}
+
+FILE* fopen(const char* path, const char* mode) {
+  FILE* f = next<FILE* (*)(const char*, const char*)>("fopen")(path, mode);
+  if (f) note(fileno(f), path);
+  return f;
+}
+
+// Reads that touch a bad sector fail whole, as a drive's do.
+size_t fread(void* buffer, size_t size, size_t count, FILE* stream) {
+  const int fd = fileno(stream);
+  const char* bad = std::getenv("MIROVA_SLOW_BAD");
+  if (fd >= 0 && fd < kMaxFd && slowFd[fd] && bad && *bad && size * count > 0) {
+    const long long from = ftello(stream) / 2352, to = (ftello(stream) + (long long)(size * count) - 1) / 2352;
+    const long long first = std::atoll(bad),
+                    last = std::strchr(bad, '-') ? std::atoll(std::strchr(bad, '-') + 1) : first;
+    if (from <= last && to >= first) {
+      wait(fd, 0);
+      errno = EIO;
+      return 0;
+    }
+  }
+  const size_t n = next<size_t (*)(void*, size_t, size_t, FILE*)>("fread")(buffer, size, count, stream);
+  wait(fd, ssize_t(n * size));
   return n;
 }
 

@@ -40,9 +40,9 @@ Reply MciSession::handle(const QString& line) {
   const QString verb = words.takeFirst();
   if (verb == QLatin1String("open")) return open(words);
   if (verb == QLatin1String("close")) return close(words);
-  static const QStringList kVerbs{QStringLiteral("play"),  QStringLiteral("pause"), QStringLiteral("resume"),
-                                  QStringLiteral("stop"),  QStringLiteral("seek"),  QStringLiteral("set"),
-                                  QStringLiteral("status")};
+  static const QStringList kVerbs{QStringLiteral("play"),   QStringLiteral("pause"), QStringLiteral("resume"),
+                                  QStringLiteral("stop"),   QStringLiteral("seek"),  QStringLiteral("set"),
+                                  QStringLiteral("status"), QStringLiteral("info")};
   if (!kVerbs.contains(verb)) return failure(cdaudio::kUnrecognizedCommand, QStringLiteral("unknown command"));
   if (words.isEmpty() || !aliases_.contains(words.first()))
     return failure(cdaudio::kInvalidDeviceName, QStringLiteral("device not open"));
@@ -50,6 +50,11 @@ Reply MciSession::handle(const QString& line) {
 
   if (verb == QLatin1String("set")) return set(format, words);
   if (verb == QLatin1String("status")) return status(format, words);
+  if (verb == QLatin1String("info")) {
+    if (words != QStringList{QStringLiteral("identity")})
+      return failure(cdaudio::kUnrecognizedKeyword, words.join(QLatin1Char(' ')));
+    return drive_.hasDisc() ? ok(drive_.identity()) : notReady();
+  }
   if (!drive_.hasDisc()) return notReady();
   if (verb == QLatin1String("play")) return play(format, words);
   if (verb == QLatin1String("seek")) return seek(format, words);
@@ -82,7 +87,7 @@ Reply MciSession::open(const QStringList& args) {
   if (name == QLatin1String("all") || aliases_.contains(name))
     return failure(cdaudio::kDuplicateAlias, QStringLiteral("alias in use"));
   QString why;
-  if (!drive_.load(&why)) return failure(cdaudio::kDeviceNotReady, QStringLiteral("device not ready: ") + why);
+  if (!drive_.open(&why)) return failure(cdaudio::kDeviceNotReady, QStringLiteral("device not ready: ") + why);
   aliases_.insert(name, TimeFormat::Msf);  // the platform's default for CD audio
   return ok();
 }
@@ -159,7 +164,7 @@ Reply MciSession::status(TimeFormat format, const QStringList& args) {
   const bool present = state >= CdDrive::State::Stopped;
   if (item == QLatin1String("mode")) {
     static const char* const kModes[] = {"not ready", "open", "stopped", "playing", "paused"};
-    return ok(QLatin1String(kModes[int(state)]));
+    return ok(QLatin1String(drive_.busy() ? "seeking" : kModes[int(state)]));
   }
   if (item == QLatin1String("media present") || item == QLatin1String("ready"))
     return ok(present ? QStringLiteral("true") : QStringLiteral("false"));

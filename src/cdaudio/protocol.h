@@ -33,10 +33,22 @@
 // "stop" does, another's "status" sees. Aliases and time formats belong to
 // the connection that opened them and go when it closes ("close all" closes
 // only the sender's). Closing never stops the drive: a disc plays on with
-// no client at all, as a drive does. "open" reads the table of contents
-// afresh unless the disc is playing or paused, and fails with
-// kDeviceNotReady when there is no disc, no audio track, or the image is
-// damaged. Positions count sectors (1/75 s) from the start of the disc:
+// no client at all, as a drive does.
+//
+// Every request is answered at once; only "set <d> door open|closed" waits
+// for the drive, and less than a client waits for it. "open" succeeds
+// whenever the drive or image is there and may be opened, disc or not
+// (else kDeviceNotReady, "device not ready: no drive" or "... no
+// permission"). It reads the table of contents again, on the service's
+// worker, when the disc may have changed (the drive says so, or had none),
+// unless it plays. While that read or the start of a play runs, "status <d>
+// mode" is "seeking"; after it "not ready" when there is no disc with audio
+// (or a damaged image), "open" for an open tray, else "stopped", "playing"
+// or "paused". Requests that need the table of contents answer
+// kDeviceNotReady until it is read. "info <d> identity" names the disc: it
+// changes with the disc. A door that did not move answers kHardware and the
+// reason ("busy", "the drive did not open").
+// Positions count sectors (1/75 s) from the start of the disc:
 //   milliseconds  "12345"                 from the start of the disc
 //   msf           "mm:ss:ff"              the same as minutes, seconds, frames
 //   tmsf          "tt:mm:ss:ff"           track, and the time into that track;

@@ -10,10 +10,13 @@
 
 #include <climits>
 
+#include <QtDBus>
 #include <QtTest>
 #include <QtWidgets>
 
 #include "app/frmcd.h"
+#include "cdaudio/cd_drive.h"
+#include "cdaudio/mci_session.h"
 #include "cdaudio/protocol.h"
 #include "cdclient/mci.h"
 #include "fakes/fakes.h"
@@ -36,6 +39,34 @@ QString lib(const QString& call) {
 }
 
 using fixtures::servicePid;
+
+// The mode once a table of contents read or a play start has ended.
+template <typename Send>
+QString settled(Send send, const QString& alias) {
+  QString mode;
+  for (QDeadlineTimer d(10000); (mode = send("status " + alias + " mode")) == "seeking" && !d.hasExpired();)
+    QThread::msleep(10);
+  return mode;
+}
+QString settled(CdServiceClient& c, const QString& alias = "cd") {
+  return settled([&c](const QString& r) { return c.send(r).text; }, alias);
+}
+
+// A drive that says what the row tells it to, with one audio track.
+struct FakeDrive : cdaudio::Drive {
+  disc::DriveState is;
+  QString ejectFails;  // the reason; empty: the tray opens
+  FakeDrive(disc::DriveState s, const QString& why) : is(s), ejectFails(why) {}
+  disc::DriveState state() override { return is; }
+  bool changed() override { return false; }
+  std::optional<disc::Toc> toc(QString*) override { return disc::Toc{{{1, true, 0, 750}}, 750}; }
+  bool eject(QString* why) override {
+    *why = ejectFails;
+    if (ejectFails.isEmpty()) is = disc::DriveState::TrayOpen;
+    return ejectFails.isEmpty();
+  }
+  bool close(QString*) override { return true; }
+};
 
 // Sends raw bytes; all that comes back before the service closes (or 1 s passes).
 QByteArray rawExchange(const QByteArray& payload) {
@@ -94,7 +125,7 @@ class TestCdAudio : public QObject {
   // A client that has opened the alias "cd" on the test disc, in tmsf.
   std::unique_ptr<CdServiceClient> opened(Start start = Start::OnOpen) {
     auto c = std::make_unique<CdServiceClient>(setup(), start);
-    return c->send(kOpen).error == 0 && c->send(kTmsf).error == 0 ? std::move(c) : nullptr;
+    return c->send(kOpen).error == 0 && c->send(kTmsf).error == 0 && settled(*c) == "stopped" ? std::move(c) : nullptr;
   }
 
  private Q_SLOTS:
@@ -138,7 +169,10 @@ class TestCdAudio : public QObject {
     QFETCH(int, error);
     QFETCH(QString, reply);
     CdServiceClient client(setup(), Start::OnOpen);
-    for (const QString& c : commands.mid(0, commands.size() - 1)) QCOMPARE(client.send(c).error, 0);
+    for (const QString& c : commands.mid(0, commands.size() - 1)) {
+      QCOMPARE(client.send(c).error, 0);
+      if (c == kOpen) settled(client);
+    }
     const CdServiceClient::Reply last = client.send(commands.last());
     QCOMPARE(last.error, error);
     QCOMPARE(last.text, error ? last.text : reply);
@@ -168,7 +202,12 @@ class TestCdAudio : public QObject {
     source_ = source;
     program_.swap(program);
     const auto restore = qScopeGuard([&] { program_.swap(program); });
-    QCOMPARE(CdServiceClient(setup(), Start::OnOpen).send(kOpen).error, int(cdaudio::kDeviceNotReady));
+    {  // an image that is there opens, and then has no tracks
+      CdServiceClient c(setup(), Start::OnOpen);
+      CdServiceClient::Reply r = c.send(kOpen);
+      if (r.error == 0 && settled(c) == "not ready") r = c.send("status cd number of tracks");
+      QCOMPARE(r.error, int(cdaudio::kDeviceNotReady));
+    }
     FakePlatform fp;
     fp.pictures.add(fp.programFolder + "/bg.bmp");
     const auto media = makeSystemMediaDevices(fp.drives, setup());
@@ -198,7 +237,7 @@ class TestCdAudio : public QObject {
     for (const char* first : {"status cd mode", "pause cd"}) {
       QCOMPARE(c->send(first).error, 0);
       QCOMPARE(c->send("play cd from 3:00:01:00").error, 0);
-      QCOMPARE(c->send("status cd mode").text, QStringLiteral("playing"));
+      QCOMPARE(settled(*c), QStringLiteral("playing"));
       QTRY_VERIFY_WITH_TIMEOUT(c->send("status cd position").text > QStringLiteral("03:00:01:10"), 10000);
     }
   }
@@ -212,7 +251,7 @@ class TestCdAudio : public QObject {
     QCOMPARE(b.send("status other current track").text, QStringLiteral("3"));
     QCOMPARE(a->send("play cd").error, 0);
     QCOMPARE(a->send("close all").error, 0);
-    QCOMPARE(b.send("status other mode").text, QStringLiteral("playing"));
+    QCOMPARE(settled(b, "other"), QStringLiteral("playing"));
     QCOMPARE(b.send("stop other").error, 0);
     QCOMPARE(a->send(kOpen).error, 0);
     QCOMPARE(a->send("status cd mode").text, QStringLiteral("stopped"));
@@ -304,6 +343,163 @@ class TestCdAudio : public QObject {
     // A hung one was ended by the client that waited for it.
     QCOMPARE(first.send(kOpen).error, 0);
     QVERIFY(servicePid() != pid);
+  }
+
+  // What a drive says of itself, as the requests of one client see it: "request => error reply".
+  void driveStates_data() {
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("ejectFails");
+    QTest::addColumn<QStringList>("exchange");
+    using S = disc::DriveState;
+    const QString open = "open cdaudio alias cd => 0 ", notReady = "status cd number of tracks => 276 device not ready";
+    QTest::newRow("tray open") << int(S::TrayOpen) << QString()
+                               << QStringList{open, "status cd mode => 0 open", "status cd media present => 0 false",
+                                              notReady, "set cd door closed => 0 "};
+    QTest::newRow("no disc") << int(S::NoDisc) << QString()
+                             << QStringList{open, "status cd mode => 0 not ready", notReady, "set cd door open => 0 ",
+                                            "status cd mode => 0 open"};
+    QTest::newRow("spinning up") << int(S::NotReady) << QString()
+                                 << QStringList{open, "status cd mode => 0 not ready",
+                                                "info cd identity => 276 device not ready"};
+    QTest::newRow("no permission") << int(S::NoPermission) << QString()
+                                   << QStringList{"open cdaudio alias cd => 276 device not ready: no permission"};
+    QTest::newRow("busy mount") << int(S::Ready) << "busy"
+                                << QStringList{open, "status cd mode => 0 stopped", "set cd door open => 262 busy",
+                                               "status cd mode => 0 stopped", "status cd number of tracks => 0 1"};
+    QTest::newRow("a disc") << int(S::Ready) << QString()
+                            << QStringList{open, "status cd media present => 0 true", "set cd door open => 0 ",
+                                           "status cd mode => 0 open"};
+  }
+
+  void driveStates() {
+    QFETCH(int, state);
+    QFETCH(QString, ejectFails);
+    QFETCH(QStringList, exchange);
+    CdDrive drive([&](const QString&) { return std::make_unique<FakeDrive>(disc::DriveState(state), ejectFails); });
+    drive.setSource("/dev/sr7");
+    MciSession session(drive);
+    const auto send = [&session](const QString& r) {
+      const MciSession::Reply reply = session.handle(r);
+      return QString::number(reply.error) + ' ' + reply.text;
+    };
+    for (const QString& line : exchange) {
+      const QStringList request = line.split(" => ");
+      if (!request[0].startsWith("open"))
+        settled([&session](const QString& r) { return session.handle(r).text; }, "cd");
+      QCOMPARE(send(request[0]), request[1]);
+    }
+  }
+
+  // Eject through a UDisks2 of our own on a private bus: what it was asked, and what came back.
+  void udisksEject_data() {
+    QTest::addColumn<QStringList>("fake");  // its arguments but the log; none: no UDisks2
+    QTest::addColumn<QString>("result");    // "ejected", "<reason>", "none": not through UDisks2
+    QTest::addColumn<QString>("calls");
+    QTest::newRow("mounted") << QStringList{"/dev/sr7", "mounted", "free"} << "ejected"
+                             << "Unmount Eject";
+    QTest::newRow("busy mount") << QStringList{"/dev/sr7", "mounted", "busy"} << "busy"
+                                << "Unmount";
+    QTest::newRow("not mounted") << QStringList{"/dev/sr7", "unmounted", "free"} << "ejected"
+                                 << "Eject";
+    QTest::newRow("another drive") << QStringList{"/dev/sr9", "mounted", "free"} << "none"
+                                   << "";
+    QTest::newRow("no UDisks2") << QStringList() << "none"
+                                << "";
+  }
+
+  void udisksEject() {
+    QFETCH(QStringList, fake);
+    QFETCH(QString, result);
+    QFETCH(QString, calls);
+    static QProcess bus;  // one for every row: the connection to it is made once
+    if (bus.state() == QProcess::NotRunning) {
+      bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+      QVERIFY(bus.waitForReadyRead(5000));
+      qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.readLine().trimmed());
+    }
+    const QString log = dir_.filePath("udisks.log");
+    QFile::remove(log);
+    QProcess udisks;
+    const auto end = qScopeGuard([&udisks] { udisks.kill(), udisks.waitForFinished(); });
+    if (!fake.isEmpty()) {
+      udisks.start(QFINDTESTDATA("../support/fake_udisks.py"), fake << log);
+      QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.UDisks2"));
+    }
+    QString why;
+    const std::optional<bool> ejected = cdaudio::ejectThroughUdisks("/dev/sr7", &why);
+    QCOMPARE(!ejected ? QString("none") : *ejected ? QString("ejected") : why, result);
+    QFile f(log);
+    QCOMPARE(f.open(QIODevice::ReadOnly) ? QString(f.readAll()).split('\n', Qt::SkipEmptyParts).join(' ') : "", calls);
+    udisks.kill();
+    udisks.waitForFinished();
+    QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.UDisks2"));
+  }
+
+  // Discs laid out as real ones are: the cue sheet, the data file in parts of
+  // "audio" (the test disc's 750 sectors), "data:N" or "gap:N" sectors; the
+  // last request's reply, and the tone at the sink after it (0: none asked).
+  void layouts_data() {
+    QTest::addColumn<QByteArray>("cue");
+    QTest::addColumn<QStringList>("parts");
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<int>("hz");
+    const QByteArray audio = "  TRACK 0%1 AUDIO\n    INDEX 01 %2\n";
+    const auto tracks = [&audio](int first, const QStringList& at) {
+      QByteArray text;
+      for (const QString& a : at) text += QString(audio).arg(first++).arg(a).toLatin1();
+      return text;
+    };
+    const QByteArray file = "FILE \"x.bin\" BINARY\n";
+    QTest::newRow("mixed mode: data first")
+        << file + "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n" + tracks(2, {"00:04:00", "00:07:00", "00:10:00"})
+        << QStringList{"data:300", "audio"} << QStringList{kOpen, kTmsf, "play cd from 4"} << "" << 800;
+    const QByteArray enhanced = file + tracks(1, {"00:00:00", "00:03:00", "00:06:00"}) +
+                                "REM SESSION 02\n  TRACK 04 MODE1/2352\n    INDEX 01 02:42:00\n";
+    const QStringList enhancedParts{"audio", "gap:11400", "data:300"};
+    QTest::newRow("enhanced CD: last audio track")
+        << enhanced << enhancedParts << QStringList{kOpen, kTmsf, "status cd length track 3"} << "00:04:00" << 0;
+    QTest::newRow("enhanced CD: its end stops")
+        << enhanced << enhancedParts
+        << QStringList{kOpen, kTmsf, "play cd from 3:00:03:60", "sleep 2000", "status cd position"} << "03:00:04:00"
+        << 0;
+    QTest::newRow("a broken entry") << file + tracks(1, {"00:00:00", "00:03:00", "00:06:00", "70:00:00"})
+                                    << QStringList{"audio"} << QStringList{kOpen, "status cd number of tracks"} << "3"
+                                    << 0;
+  }
+
+  void layouts() {
+    QFETCH(QByteArray, cue);
+    QFETCH(QStringList, parts);
+    QFETCH(QStringList, requests);
+    QFETCH(QString, reply);
+    QFETCH(int, hz);
+    QByteArray data;
+    QFile audio(dir_.filePath("disc.bin"));
+    QVERIFY(audio.open(QIODevice::ReadOnly));
+    for (const QString& part : parts) {
+      const int n = part.section(':', 1).toInt();
+      data += part == "audio" ? audio.readAll() : QByteArray(n * 2352, part.startsWith("gap") ? 'x' : '\0');
+    }
+    QVERIFY(!file("x.bin", data).isEmpty());
+    source_ = file("x.cue", cue);
+    CdServiceClient client(setup(), Start::OnOpen);
+    for (const QString& r : requests.mid(0, requests.size() - 1)) {
+      if (r.startsWith("sleep ")) {
+        QTest::qWait(r.mid(6).toInt());
+        continue;
+      }
+      QCOMPARE(client.send(r).error, 0);
+      settled(client);
+    }
+    if (!requests.last().startsWith("play"))
+      QCOMPARE(client.send(requests.last()).text, reply);
+    else
+      QCOMPARE(client.send(requests.last()).error, 0);
+    if (hz) {
+      const int heard = lib("e2e_sink_freq 2.5").toInt();
+      QVERIFY2(std::abs(heard - hz) < 40, qPrintable(QString::number(heard)));
+    }
   }
 
   // In the window, on discs of two tracks: the first row, then Next, sounds
