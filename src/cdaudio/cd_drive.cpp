@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdaudio/cd_drive.h"
 
+#include <cdio/cdio.h>
 #include <gst/gst.h>
 
 #include <QCryptographicHash>
@@ -65,6 +66,14 @@ GstElement* buildPipeline(const QString& libcdioName) {
     return nullptr;
   }
   return pipeline;
+}
+
+// The drive reaches its speed before the sound server's stream is opened:
+// a stream whose first sound comes seconds after it opened can stand still.
+void spinUp(const QString& libcdioName, int sector) {
+  const disc::Handle cdio = disc::open(disc::Source{libcdioName, disc::imageKind(libcdioName), {}, 0});
+  char buffer[CDIO_CD_FRAMESIZE_RAW];
+  if (cdio) cdio_read_audio_sector(cdio.get(), buffer, lsn_t(sector));
 }
 
 }  // namespace
@@ -305,11 +314,16 @@ void CdDrive::start(int from, int to) {
   // Times count from the first audio track in continuous mode; every play
   // is given its end, which need not be the source's.
   const gint64 at = gint64(sectorTime(from - first_)), end = gint64(sectorTime(to - first_));
-  worker_.post([o, old, at, end, name = libcdioName_, ready = gstReady_] {
+  worker_.post([o, old, from, at, end, name = libcdioName_, ready = gstReady_] {
     ready.wait();
+    if (!old) spinUp(name, from);
     GstElement* p = old ? old : buildPipeline(name);
     if (p && !gst_element_seek(p, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                GST_SEEK_TYPE_SET, at, GST_SEEK_TYPE_SET, end))
+      endPipeline(std::exchange(p, nullptr));
+    // Handed back with the sound at the new place ready, so that the clock
+    // starts with the first buffer.
+    if (p && gst_element_get_state(p, nullptr, nullptr, kPrerollWait) == GST_STATE_CHANGE_FAILURE)
       endPipeline(std::exchange(p, nullptr));
     o->pipeline = p;
     o->done = true;
