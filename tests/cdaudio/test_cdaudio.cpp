@@ -56,10 +56,14 @@ QString settled(CdServiceClient& c, const QString& alias = "cd") {
 struct FakeDrive : cdaudio::Drive {
   disc::DriveState is;
   QString ejectFails;  // the reason; empty: the tray opens
-  FakeDrive(disc::DriveState s, const QString& why) : is(s), ejectFails(why) {}
+  int& reads;          // of the table of contents
+  FakeDrive(disc::DriveState s, const QString& why, int& tocReads) : is(s), ejectFails(why), reads(tocReads) {}
   disc::DriveState state() override { return is; }
   bool changed() override { return false; }
-  std::optional<disc::Toc> toc(QString*) override { return disc::Toc{{{1, true, 0, 750}}, 750}; }
+  std::optional<disc::Toc> toc(QString*) override {
+    ++reads;
+    return disc::Toc{{{1, true, 0, 750}}, 750};
+  }
   bool eject(QString* why) override {
     *why = ejectFails;
     if (ejectFails.isEmpty()) is = disc::DriveState::TrayOpen;
@@ -366,6 +370,10 @@ class TestCdAudio : public QObject {
     QTest::newRow("busy mount") << int(S::Ready) << "busy"
                                 << QStringList{open, "status cd mode => 0 stopped", "set cd door open => 262 busy",
                                                "status cd mode => 0 stopped", "status cd number of tracks => 0 1"};
+    QTest::newRow("read once, opened twice")
+        << int(S::Ready) << QString()
+        << QStringList{open, "status cd mode => 0 stopped", "close cd => 0 ",
+                       open, "status cd mode => 0 stopped", "tables of contents read => 1"};
     QTest::newRow("a disc") << int(S::Ready) << QString()
                             << QStringList{open, "status cd media present => 0 true", "set cd door open => 0 ",
                                            "status cd mode => 0 open"};
@@ -375,7 +383,9 @@ class TestCdAudio : public QObject {
     QFETCH(int, state);
     QFETCH(QString, ejectFails);
     QFETCH(QStringList, exchange);
-    CdDrive drive([&](const QString&) { return std::make_unique<FakeDrive>(disc::DriveState(state), ejectFails); });
+    int reads = 0;
+    CdDrive drive(
+        [&](const QString&) { return std::make_unique<FakeDrive>(disc::DriveState(state), ejectFails, reads); });
     drive.setSource("/dev/sr7");
     MciSession session(drive);
     const auto send = [&session](const QString& r) {
@@ -384,6 +394,10 @@ class TestCdAudio : public QObject {
     };
     for (const QString& line : exchange) {
       const QStringList request = line.split(" => ");
+      if (request[0] == "tables of contents read") {
+        QCOMPARE(QString::number(reads), request[1]);
+        continue;
+      }
       if (!request[0].startsWith("open"))
         settled([&session](const QString& r) { return session.handle(r).text; }, "cd");
       QCOMPARE(send(request[0]), request[1]);
