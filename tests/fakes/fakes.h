@@ -134,6 +134,8 @@ class FakeMediaDevice : public MediaDevice {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
     std::optional<int> discTracks;   // the "cdaudio" device: tracks on the disc; none: no disc
     int firstTrack = 1;              // and the number of its first
+    QString identity;                // what tells the disc from another
+    QString ejectFails;              // the drive's reason when its door will not move
     QStringList log;                 // "open X", "play", "seek N", ...
     FakeMediaDevice* current = nullptr;
   };
@@ -150,7 +152,8 @@ class FakeMediaDevice : public MediaDevice {
   double framesPerSecond() override { return 25.0; }
   int tracks() override { return cd_ ? s_.discTracks.value_or(0) : 1; }
   int firstTrack() override { return cd_ ? s_.firstTrack : 1; }
-  void eject() override { s_.log << QStringLiteral("eject"); }
+  void eject() override;
+  QString discIdentity() override { return identity_; }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
@@ -162,6 +165,7 @@ class FakeMediaDevice : public MediaDevice {
   bool cd_;
   qint64 pos_ = 0, len_ = 0;
   int mode_ = NotOpen;
+  QString identity_;
 };
 
 class FakeMedia : public MediaDeviceFactory {
@@ -192,6 +196,10 @@ class FakeDrives : public Drives {
   QHash<QChar, QStringList> files;
   QStringList searches;  // the patterns asked, in order
   QStringList findFiles(const QString& pattern) override;
+  // What a drive says of itself: by default Ready when it has files
+  // scripted (a disc), else NoDisc.
+  QHash<QChar, disc::DriveState> states;
+  disc::DriveState state(const Drive& d) override;
 };
 
 // All fakes, and a Platform over them.
