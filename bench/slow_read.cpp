@@ -3,7 +3,9 @@
 // measured: every read(2) and pread(2) of a file whose path contains
 // $MIROVA_SLOW_PATH takes $MIROVA_SLOW_LATENCY_US microseconds plus the time
 // its bytes take at $MIROVA_SLOW_KBPS kilobytes per second, as on a busy
-// disk or network share. Other files read at full speed.
+// disk or network share. Other files read at full speed. The first such
+// read of each process also waits $MIROVA_SLOW_FIRST_US, as a drive that
+// spins up.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -11,6 +13,7 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -19,6 +22,7 @@ namespace {
 
 constexpr int kMaxFd = 65536;
 std::atomic<bool> slowFd[kMaxFd];
+std::atomic<bool> spunUp{false};
 
 template <typename F>
 F next(const char* name) {
@@ -39,7 +43,8 @@ void note(int fd, const char* path) {
 void wait(int fd, ssize_t bytes) {
   if (fd < 0 || fd >= kMaxFd || !slowFd[fd] || bytes < 0) return;
   const long kbps = envNumber("MIROVA_SLOW_KBPS", 4096);
-  const long long us = envNumber("MIROVA_SLOW_LATENCY_US", 200) + (kbps > 0 ? bytes * 1000LL / kbps : 0);
+  long long us = envNumber("MIROVA_SLOW_LATENCY_US", 200) + (kbps > 0 ? bytes * 1000LL / kbps : 0);
+  if (!spunUp.exchange(true)) us += envNumber("MIROVA_SLOW_FIRST_US", 0);
   timespec t{time_t(us / 1000000), long(us % 1000000) * 1000};
   while (nanosleep(&t, &t) != 0) {
   }
@@ -88,6 +93,26 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
   const ssize_t n = next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, buffer, count, offset);
   wait(fd, n);
   return n;
+}
+
+// libcdio reads images through stdio, whose own calls of open(2) and
+// read(2) do not come by here.
+FILE* fopen(const char* path, const char* mode) {
+  FILE* f = next<FILE* (*)(const char*, const char*)>("fopen")(path, mode);
+  if (f) note(fileno(f), path);
+  return f;
+}
+
+size_t fread(void* buffer, size_t size, size_t count, FILE* f) {
+  const size_t n = next<size_t (*)(void*, size_t, size_t, FILE*)>("fread")(buffer, size, count, f);
+  wait(fileno(f), ssize_t(n * size));
+  return n;
+}
+
+int fclose(FILE* f) {
+  const int fd = fileno(f);
+  if (fd >= 0 && fd < kMaxFd) slowFd[fd] = false;
+  return next<int (*)(FILE*)>("fclose")(f);
 }
 
 int close(int fd) {

@@ -15,6 +15,9 @@ std::atomic<int> waiting{0};
 
 bool busy() { return waiting.load() > 0; }
 
+Waiting::Waiting() { ++waiting; }
+Waiting::~Waiting() { --waiting; }
+
 void run(const std::function<void()>& work) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app || QThread::currentThread() != app->thread()) {
@@ -31,12 +34,13 @@ void run(const std::function<void()>& work) {
   }));
   QEventLoop loop;
   QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-  ++waiting;
-  worker->start();
-  // Finished already (before the connection could tell): nothing to wait for.
-  if (!worker->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-  worker->wait();
-  --waiting;
+  {
+    const Waiting busy;
+    worker->start();
+    // Finished already (before the connection could tell): nothing to wait for.
+    if (!worker->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+  }
   if (failure) std::rethrow_exception(failure);
 }
 

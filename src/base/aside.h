@@ -19,6 +19,16 @@ namespace aside {
 // at it and leave the window alone until the wait is over.
 bool busy();
 
+// Counts as a wait for busy() while it lives: for a caller whose callee
+// waits aside in a copy of this code of its own (a loaded module's).
+class Waiting {
+ public:
+  Waiting();
+  ~Waiting();
+  Waiting(const Waiting&) = delete;
+  Waiting& operator=(const Waiting&) = delete;
+};
+
 // Runs `work` aside and returns when it is done; its exception, if any, is
 // raised here.
 void run(const std::function<void()>& work);

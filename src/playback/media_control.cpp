@@ -167,7 +167,11 @@ void MediaControl::doOpen() {
   if (device_) doClose();
   auto dev = factory_.create(deviceType_);
   if (!dev) throw basic::Error(basic::kFileNotFound, QStringLiteral("No device for this type"));
-  dev->open(fileName_);  // raises when the medium cannot be opened
+  {
+    // The device may wait for its medium aside, in a module of its own.
+    const aside::Waiting busy;
+    dev->open(fileName_);  // raises when the medium cannot be opened
+  }
   device_ = std::move(dev);
   connect(device_.get(), &MediaDevice::finished, this, [this] {
     atEnd_ = true;
