@@ -14,15 +14,13 @@
 #include "playback/media_control.h"
 #include "playback/track_list.h"
 
-namespace {
-constexpr int kNoPermission = 70;  // "Permission denied"
-}  // namespace
-
 QString noPermissionText(const QString& node) {
   return QStringLiteral("无权读取光驱%1，请将用户加入cdrom组。").arg(node);
 }
 
 namespace {
+constexpr int kNoPermission = 70;  // "Permission denied"
+
 // The node of the drive the CD would be played from, when this user may not
 // read it; else empty. Asked of the drive itself, at once, before the service.
 QString forbiddenCdDrive(Drives& drives) {

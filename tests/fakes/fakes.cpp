@@ -176,6 +176,17 @@ disc::DriveState FakeDrives::state(const Drive& d) {
   return files.contains(d.letter) ? disc::DriveState::Ready : disc::DriveState::NoDisc;
 }
 
+StallMeter::StallMeter() {
+  tick.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&tick, &QTimer::timeout, [this] {
+    const qint64 now = clock.elapsed();
+    widest = std::max(widest, now - last);
+    last = now;
+  });
+  clock.start();
+  tick.start(2);
+}
+
 void clickRow(QListWidget* list, int row, bool twice) {
   const QPoint at = list->visualItemRect(list->item(row)).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);

@@ -2,12 +2,15 @@
 #pragma once
 // Fakes of the platform layer for widget tests: they record what the
 // windows ask of the machine and answer as the test scripts them.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QListWidget>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -225,6 +228,21 @@ struct FakePlatform {
   Platform platform(MediaDeviceFactory& devices, Mci& strings) {
     return Platform{settings,   lock,    autoPlay, messages, exit,          pictures, launcher,
                     filePicker, devices, mixers,   screen,   programFolder, drives,   strings};
+  }
+};
+
+// The widest gap between ticks of the GUI thread's timer since the last
+// reset: how long the window went without painting.
+struct StallMeter {
+  QTimer tick;
+  QElapsedTimer clock;
+  qint64 last = 0, widest = 0;
+  StallMeter();
+  // The widest gap, the one still open counted.
+  qint64 longest() const { return std::max(widest, clock.elapsed() - last); }
+  void reset() {
+    last = clock.elapsed();
+    widest = 0;
   }
 };
 

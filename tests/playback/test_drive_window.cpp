@@ -47,22 +47,6 @@ struct Rig {
   }
 };
 
-// The longest the GUI thread went without running its timers.
-class StallMeter : public QObject {
- public:
-  StallMeter() {
-    clock_.start();
-    timer_.callOnTimeout([this] { longest_ = std::max(longest_, clock_.restart()); });
-    timer_.start(10);
-  }
-  qint64 longest() const { return longest_; }
-
- private:
-  QTimer timer_;
-  QElapsedTimer clock_;
-  qint64 longest_ = 0;
-};
-
 // The CD drive service as a script: each request gets the next of its
 // replies (the last one again and again), anything else "0 ".
 class FakeService {
