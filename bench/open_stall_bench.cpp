@@ -21,27 +21,6 @@
 
 namespace {
 
-// Widest gap between ticks since the last reset, and when the label changed.
-struct StallMeter {
-  QTimer tick;
-  QElapsedTimer clock;
-  qint64 last = 0, widest = 0;
-  StallMeter() {
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [this] {
-      const qint64 now = clock.elapsed();
-      widest = std::max(widest, now - last);
-      last = now;
-    });
-    clock.start();
-    tick.start(2);
-  }
-  void reset() {
-    last = clock.elapsed();
-    widest = 0;
-  }
-};
-
 void runFor(int ms) {
   QElapsedTimer t;
   t.start();

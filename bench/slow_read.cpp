@@ -132,6 +132,12 @@ size_t fread(void* buffer, size_t size, size_t count, FILE* stream) {
   return n;
 }
 
+int fclose(FILE* f) {
+  const int fd = fileno(f);
+  if (fd >= 0 && fd < kMaxFd) slowFd[fd] = false;
+  return next<int (*)(FILE*)>("fclose")(f);
+}
+
 int close(int fd) {
   if (fd >= 0 && fd < kMaxFd) slowFd[fd] = false;
   return next<int (*)(int)>("close")(fd);

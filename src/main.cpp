@@ -65,7 +65,10 @@ int main(int argc, char** argv) {
   FilePictureLoader pictures;
   ProcessLauncher launcher;
   QtFilePicker filePicker;
-  const CdServiceSetup cd{cdService, [&drives] { return firstCdSource(drives); }};
+  // The drive chosen stays chosen while it holds a disc: a disc put into
+  // another drive meanwhile does not take the player over.
+  const auto cdDrive = std::make_shared<QString>();
+  const CdServiceSetup cd{cdService, [&drives, cdDrive] { return *cdDrive = firstCdSource(drives, *cdDrive); }};
   const auto media = makeSystemMediaDevices(drives, cd);
   ServiceMci mci(cd);
   AlsaMixerFactory mixers;

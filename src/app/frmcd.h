@@ -205,6 +205,7 @@ class frmcd : public QMainWindow {
   void wireCd();
   void wirePlaylist();
   void wireVcd();
+  void failLoad(const QString& message);  // the VCD set-up's failure path
   void wireVolume();
   void wirePictures();
   void wireDialogs();

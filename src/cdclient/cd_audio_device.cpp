@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cdclient/cd_audio_device.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QMetaObject>
+#include <QThread>
 #include <algorithm>
 
+#include "base/aside.h"
 #include "base/basic.h"
+#include "cdaudio/protocol.h"
 
 namespace {
 // The alias this device opens on its own connection.
@@ -15,13 +19,30 @@ const QString kName = QStringLiteral("cdaudio");
 // Closing the connection closes its alias; the drive plays on.
 CdAudioDevice::~CdAudioDevice() = default;
 
+// Nothing else uses the connection until the open has returned.
 void CdAudioDevice::open(const QString&) {
+  aside::run([this] { load(); });
+}
+
+void CdAudioDevice::load() {
   const auto require = [this](const QString& command) {
     const CdServiceClient::Reply r = client_.send(command);
     if (r.error != 0) throw basic::Error(r.error, QStringLiteral("CD: ") + r.text);
     return r.text;
   };
   require(QStringLiteral("open cdaudio shareable"));
+  // The service reads the disc after it has answered the open.
+  const QDeadlineTimer ready(kReadyMs);
+  QString state = require(QStringLiteral("status cdaudio mode"));
+  for (; state == QLatin1String("seeking"); state = require(QStringLiteral("status cdaudio mode"))) {
+    if (ready.hasExpired())
+      throw basic::Error(cdaudio::kDeviceNotReady, QStringLiteral("CD: the disc does not get ready"));
+    QThread::msleep(kPollMs);
+  }
+  if (state == QLatin1String("not ready") || state == QLatin1String("open")) {
+    mode_ = state == QLatin1String("open") ? Ready : NotOpen;
+    return;  // no disc to read: no tracks, but a door
+  }
   // The disc's own numbers: its audio need not begin with track 1.
   require(QStringLiteral("set cdaudio time format tmsf"));
   bool ok = false;
@@ -33,6 +54,8 @@ void CdAudioDevice::open(const QString&) {
   for (int t = first_; t < first_ + n; ++t)
     trackStartsMs_ << require(QStringLiteral("status cdaudio position track %1").arg(t)).toLongLong();
   lengthMs_ = require(QStringLiteral("status cdaudio length")).toLongLong();
+  const CdServiceClient::Reply id = client_.send(QStringLiteral("info cdaudio identity"));
+  if (id.error == 0) identity_ = id.text;
   mode();
 }
 
@@ -75,8 +98,9 @@ void CdAudioDevice::seek(qint64 ms) {
 }
 
 void CdAudioDevice::eject() {
-  client_.send(
+  const CdServiceClient::Reply r = client_.send(
       QStringLiteral("set %1 door %2").arg(kName, mode() == Ready ? QLatin1String("closed") : QLatin1String("open")));
+  if (r.error != 0) throw basic::Error(r.error, r.text);
 }
 
 qint64 CdAudioDevice::positionMs() {

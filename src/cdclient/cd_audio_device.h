@@ -8,9 +8,12 @@
 // The "cdaudio" device: the CD drive played by the drive service, as one
 // more client of it, so it sees and moves the same drive as the command
 // strings do. The file name is not used: the drive is the setup's source.
-// open() raises basic::Error when there is no drive, no disc, no audio
-// track or no service. Positions are milliseconds from the start of the
-// disc; the table of contents is read once, at open. Later failures (the
+// open() raises basic::Error when there is no drive or no service, or when
+// the drive may not be opened; a drive without a disc or with its tray open
+// opens without tracks, so that its door can be worked. While the service
+// reads the disc ("seeking") the open waits for it, up to kReadyMs, aside
+// (base/aside.h): the window goes on painting. Positions are milliseconds
+// from the start of the disc; the table of contents is read once, at open. Later failures (the
 // service gone) raise nothing: the mode reads NotOpen, positions stand
 // still, and errorOccurred() is emitted once.
 class CdAudioDevice final : public MediaDevice {
@@ -24,8 +27,14 @@ class CdAudioDevice final : public MediaDevice {
   void pause() override;
   void stop() override;
   void seek(qint64 ms) override;
-  // Opens a drive's door, or closes it when it is open.
+  // A spin-up and one SCSI timeout.
+  static constexpr int kReadyMs = 30000;
+  static constexpr int kPollMs = 100;
+
+  // Opens a drive's door, or closes it when it is open; raises the
+  // drive's reason when the door would not move.
   void eject() override;
+  QString discIdentity() override { return identity_; }
 
   qint64 positionMs() override;
   qint64 lengthMs() override { return lengthMs_; }
@@ -39,6 +48,7 @@ class CdAudioDevice final : public MediaDevice {
  private:
   // The reply, or a null string after a failure.
   QString ask(const QString& what);
+  void load();
   bool tell(const QString& command);
   void failed(const QString& why);
 
@@ -46,6 +56,7 @@ class CdAudioDevice final : public MediaDevice {
   int first_ = 1;
   QList<qint64> trackStartsMs_;  // of tracks first_, first_ + 1, ...
   qint64 lengthMs_ = 0;
+  QString identity_;
   qint64 positionMs_ = 0;
   int mode_ = NotOpen;
   bool reported_ = false;

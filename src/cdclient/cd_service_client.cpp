@@ -79,10 +79,17 @@ bool waitFor(int fd, short events, qint64 deadline) {
 
 }  // namespace
 
-QString firstCdSource(Drives& drives) {
-  for (const Drives::Drive& d : drives.list())
-    if (d.type == Drives::CdRom && !d.source.isEmpty()) return d.source;
-  return QString();
+QString firstCdSource(Drives& drives, const QString& current) {
+  QString first, loaded;
+  for (const Drives::Drive& d : drives.list()) {
+    if (d.type != Drives::CdRom || d.source.isEmpty()) continue;
+    if (first.isEmpty()) first = d.source;
+    const disc::DriveState state = drives.state(d);
+    const bool holds = state == disc::DriveState::Ready || state == disc::DriveState::NotReady;
+    if (holds && d.source == current) return current;
+    if (holds && state == disc::DriveState::Ready && loaded.isEmpty()) loaded = d.source;
+  }
+  return loaded.isEmpty() ? first : loaded;
 }
 
 void CdServiceClient::disconnect() {

@@ -15,9 +15,12 @@ struct CdServiceSetup {
   std::shared_ptr<qint64> quietUntil = std::make_shared<qint64>(0);
 };
 
-// The first optical drive of the drive letters: its device node, or the
-// disc image a letter is mapped to. Empty when there is none.
-QString firstCdSource(Drives& drives);
+// The optical drive the CD is played from: `current` while it still holds a
+// disc (or is spinning one up), else the first of the drive letters that
+// holds one, else the first. Its device node, or the disc image a letter is
+// mapped to; empty when there is none. Asks the drives only what they tell
+// at once, never reads a disc.
+QString firstCdSource(Drives& drives, const QString& current = QString());
 
 // One connection to the CD drive service (protocol in cdaudio/protocol.h),
 // used from the GUI thread. Every call returns within

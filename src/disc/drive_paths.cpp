@@ -107,6 +107,8 @@ Drives::Location Drives::locate(const QString& drivePath) {
         disc->index ? probe_->fileReader(d->source, *entry)
                     : std::make_unique<disc::FileReader>(std::move(disc->cdio), *entry);
     if (!reader) throw unavailable(p->letter);
+    reader =
+        std::make_unique<disc::FillingReader>(std::move(reader), entry->form2 ? disc::kForm2Bytes : disc::kDataBytes);
     return Location{QString(), std::move(reader), *entry};
   }
   if (p->parts.isEmpty()) throw notFound();

@@ -9,12 +9,19 @@
 #include <algorithm>
 
 #include "base/basic.h"
+#include "disc/image_files.h"
 
 QString Drives::Drive::text() const {
   QString t = QString(letter) + QLatin1Char(':');
   const QString shown = label.isEmpty() ? folder : label;
   if (!shown.isEmpty()) t += QStringLiteral(" [") + shown + QLatin1Char(']');
   return t;
+}
+
+disc::DriveState Drives::state(const Drive& d) {
+  if (d.type != CdRom || d.source.isEmpty() || disc::imageKind(d.source) != disc::ImageKind::NotImage)
+    return disc::DriveState::Ready;
+  return disc::driveState(d.source);
 }
 
 std::optional<Drives::Drive> Drives::find(QChar letter) {

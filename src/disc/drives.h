@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "disc/drive_state.h"
 #include "disc/image_probe.h"
 #include "disc/iso_files.h"
 
@@ -42,6 +43,11 @@ class Drives {
   // Every drive, "c" first, the rest in letter order. Read afresh at each
   // call, so a disc mounted meanwhile shows up.
   virtual QList<Drive> list() = 0;
+
+  // What the drive says of itself, at once, without reading its disc: an
+  // optical drive's node is asked; an image or a folder counts as a drive
+  // with a disc in it.
+  virtual disc::DriveState state(const Drive& d);
 
   std::optional<Drive> find(QChar letter);
   // The drive's folder, readable now. Raises basic::Error

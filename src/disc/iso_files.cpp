@@ -90,6 +90,24 @@ std::optional<FileEntry> findFile(const FolderReader& folders, const QStringList
   return file ? std::optional(*file) : std::nullopt;
 }
 
+std::optional<QByteArray> FillingReader::read(qint64 offset, qint64 length) {
+  if (auto whole = reader_->read(offset, length)) return whole;
+  const qint64 end = std::min(offset + std::max<qint64>(length, 0), size());
+  QByteArray out;
+  for (qint64 at = std::max<qint64>(offset, 0); at < end;) {
+    const qint64 next = std::min(end, (at / sectorBytes_ + 1) * sectorBytes_);
+    auto piece = reader_->read(at, next - at);
+    if (!piece || piece->size() != next - at) {
+      if (filled_ >= maxFilled_) return std::nullopt;
+      ++filled_;
+      piece = QByteArray(next - at, '\0');
+    }
+    out += *piece;
+    at = next;
+  }
+  return out;
+}
+
 std::optional<QByteArray> FileReader::read(qint64 offset, qint64 length) {
   const qint64 end = std::min(offset + std::max<qint64>(length, 0), size());
   QByteArray out;

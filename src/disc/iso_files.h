@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "disc/disc.h"
@@ -58,6 +59,27 @@ class PayloadReader {
   // a directory that places the file off the disc, a scratched disc, the
   // disc taken out).
   virtual std::optional<QByteArray> read(qint64 offset, qint64 length) = 0;
+};
+
+// A reader that plays on past a scratch: where a stretch cannot be read it
+// is read again one sector at a time, and a sector that still fails reads
+// as zeros (the demuxer finds its way again at the next pack). At most
+// `maxFilled` sectors of a file are filled so; past that its reads fail,
+// as a disc that cannot be read at all (taken out, say) must end.
+class FillingReader final : public PayloadReader {
+ public:
+  static constexpr int kMaxFilled = 150;  // 2 s of a Video CD
+  FillingReader(std::unique_ptr<PayloadReader> reader, int sectorBytes, int maxFilled = kMaxFilled)
+      : reader_(std::move(reader)), sectorBytes_(sectorBytes), maxFilled_(maxFilled) {}
+  qint64 size() const override { return reader_->size(); }
+  std::optional<QByteArray> read(qint64 offset, qint64 length) override;
+  int filled() const { return filled_; }
+
+ private:
+  std::unique_ptr<PayloadReader> reader_;
+  int sectorBytes_;
+  int maxFilled_;
+  int filled_ = 0;
 };
 
 // A file read from the sectors of a disc opened with disc::open(), a run of

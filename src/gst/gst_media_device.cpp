@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "base/aside.h"
 #include "base/basic.h"
 #include "disc/drives.h"
 #include "gst/gst_setup.h"
@@ -133,8 +134,10 @@ void GstMediaDevice::open(const QString& fileName) {
   seekSeqnum_ = GST_SEQNUM_INVALID;
   seekMarks_ = 0;
 
+  // A drive path may read a disc: its folders, then the margin of its
+  // first sectors, each as slow as the drive (a spin-up, a scratch).
   QString localFile;
-  const QByteArray uri = sourceUri(fileName, localFile).toUtf8();
+  const QByteArray uri = aside::call([&] { return sourceUri(fileName, localFile); }).toUtf8();
 
   pipeline_ = gst_element_factory_make("playbin", nullptr);
   window_ = std::make_unique<gst::VideoWindow>(*frames_);
@@ -159,7 +162,34 @@ void GstMediaDevice::open(const QString& fileName) {
   // made above, never one of its own.
   if (window_->drawn()) gst_bus_set_sync_handler(bus_, &gst::VideoWindow::handOver, window_.get(), nullptr);
 
-  // Preroll: the first frame decoded proves the file is playable.
+  // Preroll: the first frame decoded proves the file is playable. Waited
+  // for aside: the streaming threads read the medium, as slowly as it reads.
+  const QString failure = aside::call([this] { return preroll(); });
+  if (!failure.isEmpty()) {
+    teardown();
+    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, failure));
+  }
+
+  gint64 duration = 0;
+  if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0) lengthMs_ = toMs(duration);
+  // MPEG program streams count time from their first time stamp (often
+  // 0.5 s), while their duration counts from zero.
+  gint64 origin = 0;
+  if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
+  setUpVideo();
+  if (lengthMs_ < 0 && !window_ && !localFile.isEmpty()) startLengthScan(localFile);
+
+  frames_->repaintPending = false;  // any request was popped above
+  const QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread());
+  if (loop && loop->inherits("QEventDispatcherGlib"))
+    busWatch_ = gst_bus_add_watch(bus_, reinterpret_cast<GstBusFunc>(&GstMediaDevice::busCallback), this);
+  else
+    busPoll_.start(20);
+  mode_ = Stopped;
+}
+
+// The pipeline brought to PAUSED; empty, or why it could not be.
+QString GstMediaDevice::preroll() {
   QString failure;
   const gint64 deadline = g_get_monotonic_time() + gint64(kOpenTimeoutMs) * 1000;
   const GstStateChangeReturn started = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
@@ -184,27 +214,7 @@ void GstMediaDevice::open(const QString& fileName) {
       if (done) break;
     }
   }
-  if (!failure.isEmpty()) {
-    teardown();
-    throw basic::Error(kCannotPlay, QStringLiteral("Cannot play \"%1\": %2").arg(fileName, failure));
-  }
-
-  gint64 duration = 0;
-  if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0) lengthMs_ = toMs(duration);
-  // MPEG program streams count time from their first time stamp (often
-  // 0.5 s), while their duration counts from zero.
-  gint64 origin = 0;
-  if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &origin) && origin > 0) originMs_ = toMs(origin);
-  setUpVideo();
-  if (lengthMs_ < 0 && !window_ && !localFile.isEmpty()) startLengthScan(localFile);
-
-  frames_->repaintPending = false;  // any request was popped above
-  const QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread());
-  if (loop && loop->inherits("QEventDispatcherGlib"))
-    busWatch_ = gst_bus_add_watch(bus_, reinterpret_cast<GstBusFunc>(&GstMediaDevice::busCallback), this);
-  else
-    busPoll_.start(20);
-  mode_ = Stopped;
+  return failure;
 }
 
 QString GstMediaDevice::sourceUri(const QString& fileName, QString& localFile) {

@@ -88,6 +88,7 @@ class GstMediaDevice final : public MediaDevice {
   // The name as playbin's uri, a disc's file through sectors_; raises as open() does.
   // localFile is set to the file played, left empty for a disc's sectors.
   QString sourceUri(const QString& fileName, QString& localFile);
+  QString preroll();
   void waitSettled();
   void seekPipeline(qint64 ms);
   void standAtEnd();          // as after playing to the end; finished() when it was playing

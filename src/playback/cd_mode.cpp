@@ -6,16 +6,39 @@
 
 #include "app/frmcd.h"
 #include "base/basic.h"
+#include "cdclient/cd_service_client.h"
 #include "core/message_boxes.h"
 #include "core/range_scrollbar.h"
+#include "disc/drive_state.h"
+#include "disc/drives.h"
 #include "playback/media_control.h"
 #include "playback/track_list.h"
 
+QString noPermissionText(const QString& node) {
+  return QStringLiteral("无权读取光驱%1，请将用户加入cdrom组。").arg(node);
+}
+
+namespace {
+constexpr int kNoPermission = 70;  // "Permission denied"
+
+// The node of the drive the CD would be played from, when this user may not
+// read it; else empty. Asked of the drive itself, at once, before the service.
+QString forbiddenCdDrive(Drives& drives) {
+  const QString source = firstCdSource(drives);
+  for (const Drives::Drive& d : drives.list())
+    if (d.source == source && d.type == Drives::CdRom && drives.state(d) == disc::DriveState::NoPermission)
+      return source;
+  return QString();
+}
+}  // namespace
+
 // Opens the drive and lists its tracks; nothing plays until a row is
-// double-clicked. Every failure after the reload is "not ready".
+// double-clicked. Every failure after the reload is "not ready", but for a
+// drive this user may not read, which is named.
 void frmcd::cdload_Click() {
   listmode = basic::kFalse;
   lbltime->setToolTip(QStringLiteral("当前播放时间"));
+  QString message = QStringLiteral("设备未准备好。");
   try {
     reload();
     lsttrack->clear();
@@ -24,6 +47,11 @@ void frmcd::cdload_Click() {
     cmd_scr->hide();
     setWindowTitle(kTitle + QStringLiteral("-播放CD"));
     mcicdplayer->setDeviceType(QStringLiteral("cdaudio"));
+    const QString forbidden = forbiddenCdDrive(platform().drives);
+    if (!forbidden.isEmpty()) {
+      message = noPermissionText(forbidden);
+      throw basic::Error(kNoPermission, message);
+    }
     mcicdplayer->setCommand(QStringLiteral("open"));
     const qint16 n = basic::toInt16(mcicdplayer->Tracks());
     for (qint16 i = 0; i < n; ++i)
@@ -31,8 +59,11 @@ void frmcd::cdload_Click() {
     mcicdplayer->setTimeFormat(MediaControl::Tmsf);
     lbltrack->setText(basic::plain(cdTrackOfRow(*mcicdplayer, 0)));
     selectRow(*lsttrack, 0);  // a disc without tracks ends here
-  } catch (const std::exception&) {
-    platform().messages.show(QStringLiteral("设备未准备好。"), kTitle);
+  } catch (const std::exception& e) {
+    // The service's word for a node it may not open.
+    if (QString::fromUtf8(e.what()).contains(QLatin1String("no permission")))
+      message = noPermissionText(firstCdSource(platform().drives));
+    platform().messages.show(message, kTitle);
     cdload->setEnabled(true);
     show();
   }
@@ -40,4 +71,9 @@ void frmcd::cdload_Click() {
 
 void frmcd::menu_cd_Click() { cdload_Click(); }
 
-void frmcd::wireCd() { connect(cdload, &QPushButton::clicked, this, &frmcd::cdload_Click); }
+void frmcd::wireCd() {
+  connect(cdload, &QPushButton::clicked, this, &frmcd::cdload_Click);
+  connect(mcicdplayer, &MediaControl::EjectFailed, this, [this](const QString& why) {
+    platform().messages.show(QStringLiteral("CD-ROM无法弹出/关闭。\n") + why, kTitle);
+  });
+}

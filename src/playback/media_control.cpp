@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <cmath>
 
+#include "base/aside.h"
 #include "base/basic.h"
 
 namespace {
@@ -61,7 +62,9 @@ void MediaControl::setUpdateInterval(int ms) {
 void MediaControl::onStatusTimer() {
   // Nothing to report on without a device; a closed control stays quiet
   // until the next open.
-  if (!device_) return;
+  // While the window waits for a drive the tick is skipped: it would act on
+  // a window halfway through a set-up.
+  if (!device_ || aside::busy()) return;
   updateButtons();  // the medium may have stopped or paused by itself
   Q_EMIT StatusUpdate();
 }
@@ -101,6 +104,12 @@ void MediaControl::raiseEvent(Button b) {
 
 void MediaControl::press(Button b) {
   static const char* const commands[ButtonCount] = {"prev", "next", "play", "pause", "back", "step", "stop", "eject"};
+  // A press that comes while the window waits for a drive (the user's wait
+  // anyway; a media key's would not) is taken once the wait is over.
+  if (aside::busy()) {
+    QTimer::singleShot(kBusyRetryMs, this, [this, b] { press(b); });
+    return;
+  }
   const quint64 before = commandsSent_;
   raiseEvent(b);
   if (commandsSent_ != before) {
@@ -113,7 +122,9 @@ void MediaControl::press(Button b) {
   // report to but the control itself, which simply leaves the device as is.
   try {
     setCommand(QLatin1String(commands[b]));
-  } catch (const basic::Error&) {
+  } catch (const basic::Error& e) {
+    // A door that would not move is the user's to know; the rest stays as it was.
+    if (b == Eject) Q_EMIT EjectFailed(e.description());
   }
 }
 
@@ -156,7 +167,11 @@ void MediaControl::doOpen() {
   if (device_) doClose();
   auto dev = factory_.create(deviceType_);
   if (!dev) throw basic::Error(basic::kFileNotFound, QStringLiteral("No device for this type"));
-  dev->open(fileName_);  // raises when the medium cannot be opened
+  {
+    // The device may wait for its medium aside, in a module of its own.
+    const aside::Waiting busy;
+    dev->open(fileName_);  // raises when the medium cannot be opened
+  }
   device_ = std::move(dev);
   connect(device_.get(), &MediaDevice::finished, this, [this] {
     atEnd_ = true;

@@ -30,6 +30,7 @@ class MediaControl : public QWidget {
  public:
   enum TimeFormat : int { Milliseconds = 0, Hms = 1, Msf = 2, Frames = 3, Tmsf = 10 };
   enum Button : int { Prev, Next, Play, Pause, Back, Step, Stop, Eject, ButtonCount };
+  static constexpr int kBusyRetryMs = 50;
 
   MediaControl(MediaDeviceFactory& factory, QWidget* parent = nullptr);
   ~MediaControl() override;
@@ -84,6 +85,8 @@ class MediaControl : public QWidget {
   void PlaybackError(const QString& message);
   // The medium's length became known, or exact, after the open.
   void LengthChanged();
+  // The Eject button's own command failed; the reason comes from the drive.
+  void EjectFailed(const QString& why);
 
  private:
   void press(Button b);

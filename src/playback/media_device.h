@@ -40,7 +40,12 @@ class MediaDevice : public QObject {
   // seek to the length stands at the end (a playing medium stops there and
   // emits finished()).
   virtual void seek(qint64 ms) = 0;
+  // Opens a drive's door, or closes it; raises basic::Error with the
+  // drive's reason when it will not.
   virtual void eject() {}
+  // What tells this disc from another (a drive's); changes with the disc.
+  // Empty when the device cannot tell.
+  virtual QString discIdentity() { return QString(); }
 
   // 0 <= positionMs() <= lengthMs(); the two are equal only once the medium
   // has played (or been moved) to its end, and stay equal until a seek back.

@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QTimer>
 
 #include "app/frmcd.h"
+#include "base/aside.h"
 #include "core/message_boxes.h"
 #include "disc/drives.h"
+#include "playback/media_control.h"
 #include "playback/multi.h"
 
 namespace {
@@ -65,6 +68,11 @@ QStringList open_paths::withoutDiscs(Drives& drives, const QStringList& paths) {
 }
 
 void frmcd::openPaths(const QStringList& given) {
+  // Handed over (by the session bus) while the window waits for a drive: taken once the wait is over.
+  if (aside::busy()) {
+    QTimer::singleShot(MediaControl::kBusyRetryMs, this, [this, given] { openPaths(given); });
+    return;
+  }
   QStringList paths = open_paths::withoutDiscs(platform().drives, given);
   for (QString& p : paths) p = QDir::cleanPath(QDir::current().absoluteFilePath(p));
   if (paths.isEmpty()) return;

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include <QString>
+
 class MediaControl;
 class QListWidget;
 
@@ -14,3 +16,7 @@ void selectRow(QListWidget& list, int row);
 // the rows, the double-click, the track label and the selection alike.
 int cdTrackOfRow(const MediaControl& m, int row);
 int cdRowOfTrack(const MediaControl& m, int track);
+
+// The message for a drive this user may not read, naming its node and the
+// group that may.
+QString noPermissionText(const QString& node);

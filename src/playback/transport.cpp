@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <cmath>
 
 #include "app/frmcd.h"
+#include "base/aside.h"
 #include "base/basic.h"
 #include "cdclient/mci.h"
 #include "core/message_boxes.h"
@@ -25,6 +27,8 @@ int cdTrackOfRow(const MediaControl& m, int row) { return m.FirstTrack() + row; 
 int cdRowOfTrack(const MediaControl& m, int track) { return track - m.FirstTrack(); }
 
 namespace {
+
+constexpr int kIdentityLength = 128;
 
 bool isCdDevice(const MediaControl& m) { return m.DeviceType() == QLatin1String("cdaudio"); }
 
@@ -54,6 +58,16 @@ void statusCd(frmcd& w) {
   Mci& mci = w.platform().mci;
   openCdAlias(mci);
   mci.sendString(QStringLiteral("status cd position"), &w.cdposbuf, 30);
+  // Another disc in the drive: its tracks are listed afresh, as the CD
+  // button lists them, once this tick is over.
+  const QString known = m.device() ? m.device()->discIdentity() : QString();
+  QString identity;
+  if (!known.isEmpty() && mci.sendString(QStringLiteral("info cd identity"), &identity, kIdentityLength) == 0 &&
+      !identity.isEmpty() && identity != known) {
+    m.setUpdateInterval(0);
+    QTimer::singleShot(0, &w, &frmcd::cdload_Click);
+    return;
+  }
   const qint16 sounding = basic::textToInt16(w.cdposbuf.left(2));  // no number: the silent reset
   if (sounding > m.Track()) {
     m.setTrack(m.Track() + 1);
@@ -225,6 +239,10 @@ void frmcd::mcicdplayer_StatusUpdate() {
 // status tick behind the message. A list then goes on with its next entry,
 // as it does when an entry ends; a single file stays stopped.
 void frmcd::mcicdplayer_PlaybackError(const QString& message) {
+  if (aside::busy()) {  // no message box over a set-up that waits for a drive
+    QTimer::singleShot(MediaControl::kBusyRetryMs, this, [this, message] { mcicdplayer_PlaybackError(message); });
+    return;
+  }
   const int interval = mcicdplayer->UpdateInterval();
   mcicdplayer->setUpdateInterval(0);
   setIndicator(false);

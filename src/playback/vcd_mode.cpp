@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The VCD button: find the first optical drive, list the .dat files of its
+// The VCD button: find the first optical drive with a Video CD, list the .dat files of its
 // Mpegav folder and play the first; playfile and the status tick do the rest.
 #include <QListWidget>
 #include <QPushButton>
 
 #include "app/frmcd.h"
+#include "base/aside.h"
 #include "base/basic.h"
 #include "core/message_boxes.h"
+#include "disc/drive_state.h"
 #include "disc/drives.h"
 #include "playback/media_control.h"
 #include "playback/track_list.h"
@@ -21,19 +23,47 @@ void frmcd::vcdload_Click() {
   multimode = basic::kFalse;
   mcicdplayer->setDeviceType(QStringLiteral("mpegvideo"));
 
-  // Only the first optical drive from D to H is used, whatever it holds;
-  // without one, I is tried without asking.
-  vcddrive = QStringLiteral("I");
+  // The first optical drive from D to H that holds a Video CD; without one,
+  // the first optical drive all the same, and without any, I without
+  // asking: there the search fails and the message follows. Drives are
+  // read aside, as a drive spinning up or a scratched disc may take long.
+  // A drive this user may not read is not searched: its mounted folder
+  // would list the files whose sectors the kernel then cannot read.
+  QString name;
+  QString forbidden;
+  bool searched = false;
+  const QString pattern = QStringLiteral(":\\Mpegav\\*.dat");
+  vcddrive = QString();
   for (const char letter : {'d', 'e', 'f', 'g', 'h'}) {
-    if (drives.driveType(QLatin1Char(letter)) == Drives::CdRom) {
-      vcddrive = QString(QLatin1Char(letter)).toUpper();
-      break;
+    const QChar l = QLatin1Char(letter);
+    const auto d = drives.find(l);
+    if (!d || d->type != Drives::CdRom) continue;
+    const QString upper = QString(l).toUpper();
+    if (vcddrive.isEmpty()) vcddrive = upper;
+    const disc::DriveState state = drives.state(*d);
+    if (state == disc::DriveState::NoPermission && forbidden.isEmpty()) forbidden = d->source;
+    if (state != disc::DriveState::Ready) continue;
+    try {
+      const QString first = aside::call([&] { return drives.dirFirst(upper + pattern); });
+      if (vcddrive == upper) searched = true;
+      if (!first.isEmpty()) {
+        vcddrive = upper;
+        name = first;
+        searched = true;
+        break;
+      }
+    } catch (const std::exception&) {
     }
+  }
+  if (vcddrive.isEmpty()) vcddrive = QStringLiteral("I");
+  if (name.isEmpty() && !forbidden.isEmpty()) {
+    failLoad(noPermissionText(forbidden));
+    return;
   }
 
   // From here on every failure, playfile's included, ends in one message.
   try {
-    QString name = drives.dirFirst(vcddrive + QStringLiteral(":\\Mpegav\\*.dat"));
+    if (!searched) name = aside::call([&] { return drives.dirFirst(vcddrive + pattern); });
     listcount = 1;
     while (!name.isEmpty()) {
       // Entries below the new one stay; a longer list from before is cut.
@@ -49,13 +79,17 @@ void frmcd::vcdload_Click() {
     selectRow(*lsttrack, 1);  // no file found: there is no row 1, and the set-up fails
     playfile();
   } catch (const std::exception&) {
-    // The window comes back as at start-up; the mode's members, the
-    // control's device type among them, keep their values.
-    const QString deviceType = mcicdplayer->DeviceType();
-    platform().messages.show(kNotReady, kTitle);
-    reload();
-    mcicdplayer->setDeviceType(deviceType);
+    failLoad(kNotReady);
   }
+}
+
+// The window comes back as at start-up; the mode's members, the control's
+// device type among them, keep their values.
+void frmcd::failLoad(const QString& message) {
+  const QString deviceType = mcicdplayer->DeviceType();
+  platform().messages.show(message, kTitle);
+  reload();
+  mcicdplayer->setDeviceType(deviceType);
 }
 
 void frmcd::wireVcd() { connect(vcdload, &QPushButton::clicked, this, &frmcd::vcdload_Click); }

@@ -332,6 +332,44 @@ class TestDiscImages : public QObject {
     QVERIFY(!service || fixtures::servicePid() == service);
   }
 
+  // A scratch: each unreadable sector of a file reads as zeros, up to the
+  // cap; past it the file cannot be read, as a disc taken out.
+  void scratches_data() {
+    QTest::addColumn<QList<int>>("bad");  // unreadable sectors of a 10-sector file
+    QTest::addColumn<bool>("readable");   // with a cap of 2
+    QTest::newRow("none") << QList<int>{} << true;
+    QTest::newRow("one") << QList<int>{4} << true;
+    QTest::newRow("first and last") << QList<int>{0, 9} << true;
+    QTest::newRow("past the cap") << QList<int>{3, 4, 5} << false;
+  }
+  void scratches() {
+    QFETCH(QList<int>, bad);
+    QFETCH(bool, readable);
+    constexpr int kBytes = 100;
+    // Sector k holds bytes k + 1; a read that touches a bad sector fails whole.
+    struct Scratched final : disc::PayloadReader {
+      QList<int> bad;
+      qint64 size() const override { return 10 * kBytes; }
+      std::optional<QByteArray> read(qint64 offset, qint64 length) override {
+        QByteArray out;
+        for (qint64 at = offset; at < std::min(offset + length, size()); ++at) {
+          if (bad.contains(int(at / kBytes))) return std::nullopt;
+          out += char(at / kBytes + 1);
+        }
+        return out;
+      }
+    };
+    auto scratched = std::make_unique<Scratched>();
+    scratched->bad = bad;
+    disc::FillingReader reader(std::move(scratched), kBytes, 2);
+    const auto bytes = reader.read(50, 1000);  // from the middle of a sector to the end
+    QCOMPARE(bytes.has_value(), readable);
+    if (!readable) return;
+    QCOMPARE(bytes->size(), 950);
+    for (qint64 at = 50; at < 1000; ++at)
+      QCOMPARE(int(bytes->at(at - 50)), bad.contains(int(at / kBytes)) ? 0 : int(at / kBytes + 1));
+  }
+
   void fuzz() {
     const int count =
         qEnvironmentVariableIsSet("MIROVA_FUZZ_IMAGES") ? qEnvironmentVariableIntValue("MIROVA_FUZZ_IMAGES") : 300;

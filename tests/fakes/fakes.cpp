@@ -82,6 +82,7 @@ void FakeMediaDevice::open(const QString& fileName) {
   s_.log << QStringLiteral("open ") + fileName;
   if (cd_) {
     if (!s_.discTracks) throw basic::Error(68, QStringLiteral("No disc"));
+    identity_ = s_.identity;
     len_ = 3600000;
     mode_ = Stopped;
     s_.current = this;
@@ -93,6 +94,11 @@ void FakeMediaDevice::open(const QString& fileName) {
   pos_ = 0;
   mode_ = Stopped;
   s_.current = this;
+}
+
+void FakeMediaDevice::eject() {
+  s_.log << QStringLiteral("eject");
+  if (!s_.ejectFails.isEmpty()) throw basic::Error(262, s_.ejectFails);
 }
 
 void FakeMediaDevice::play() {
@@ -163,6 +169,22 @@ QStringList FakeDrives::findFiles(const QString& pattern) {
   if (!find(letter) || !files.contains(letter))
     throw basic::Error(kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter));
   return files.value(letter);
+}
+
+disc::DriveState FakeDrives::state(const Drive& d) {
+  if (states.contains(d.letter)) return states.value(d.letter);
+  return files.contains(d.letter) ? disc::DriveState::Ready : disc::DriveState::NoDisc;
+}
+
+StallMeter::StallMeter() {
+  tick.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&tick, &QTimer::timeout, [this] {
+    const qint64 now = clock.elapsed();
+    widest = std::max(widest, now - last);
+    last = now;
+  });
+  clock.start();
+  tick.start(2);
 }
 
 void clickRow(QListWidget* list, int row, bool twice) {

@@ -2,12 +2,15 @@
 #pragma once
 // Fakes of the platform layer for widget tests: they record what the
 // windows ask of the machine and answer as the test scripts them.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QListWidget>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -134,6 +137,8 @@ class FakeMediaDevice : public MediaDevice {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
     std::optional<int> discTracks;   // the "cdaudio" device: tracks on the disc; none: no disc
     int firstTrack = 1;              // and the number of its first
+    QString identity;                // what tells the disc from another
+    QString ejectFails;              // the drive's reason when its door will not move
     QStringList log;                 // "open X", "play", "seek N", ...
     FakeMediaDevice* current = nullptr;
   };
@@ -150,7 +155,8 @@ class FakeMediaDevice : public MediaDevice {
   double framesPerSecond() override { return 25.0; }
   int tracks() override { return cd_ ? s_.discTracks.value_or(0) : 1; }
   int firstTrack() override { return cd_ ? s_.firstTrack : 1; }
-  void eject() override { s_.log << QStringLiteral("eject"); }
+  void eject() override;
+  QString discIdentity() override { return identity_; }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
@@ -162,6 +168,7 @@ class FakeMediaDevice : public MediaDevice {
   bool cd_;
   qint64 pos_ = 0, len_ = 0;
   int mode_ = NotOpen;
+  QString identity_;
 };
 
 class FakeMedia : public MediaDeviceFactory {
@@ -192,6 +199,10 @@ class FakeDrives : public Drives {
   QHash<QChar, QStringList> files;
   QStringList searches;  // the patterns asked, in order
   QStringList findFiles(const QString& pattern) override;
+  // What a drive says of itself: by default Ready when it has files
+  // scripted (a disc), else NoDisc.
+  QHash<QChar, disc::DriveState> states;
+  disc::DriveState state(const Drive& d) override;
 };
 
 // All fakes, and a Platform over them.
@@ -217,6 +228,21 @@ struct FakePlatform {
   Platform platform(MediaDeviceFactory& devices, Mci& strings) {
     return Platform{settings,   lock,    autoPlay, messages, exit,          pictures, launcher,
                     filePicker, devices, mixers,   screen,   programFolder, drives,   strings};
+  }
+};
+
+// The widest gap between ticks of the GUI thread's timer since the last
+// reset: how long the window went without painting.
+struct StallMeter {
+  QTimer tick;
+  QElapsedTimer clock;
+  qint64 last = 0, widest = 0;
+  StallMeter();
+  // The widest gap, the one still open counted.
+  qint64 longest() const { return std::max(widest, clock.elapsed() - last); }
+  void reset() {
+    last = clock.elapsed();
+    widest = 0;
   }
 };
 

@@ -241,6 +241,19 @@ class TestVcdDisc : public QObject {
     QVERIFY(player.fp.messages.shown.isEmpty());
   }
 
+  // The window paints on while the disc is read (run under a slow drive
+  // too: test_vcd_disc_slow_drive), and the disc plays.
+  void windowLiveWhileTheDiscIsRead() {
+    Player player("D=" + path("vcd.cue"));
+    frmcd& w = player.w;
+    StallMeter meter;
+    QTest::mouseClick(w.vcdload, Qt::LeftButton);
+    qInfo("longest stall of the window: %lld ms", meter.longest());
+    QVERIFY(meter.longest() < 250);
+    QCOMPARE(w.mcicdplayer->FileName(), "D:\\Mpegav\\AVSEQ01.DAT");
+    QVERIFY(player.fp.messages.shown.isEmpty());
+  }
+
   // Damaged images end in the message, never in a crash or a hang.
   void damagedImage_data() {
     QTest::addColumn<QString>("damage");

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Several optical drives behind the CD and VCD buttons: which drive they
+// take, a drive the user may not read, a changed disc, a door that will not
+// move; and the CD device against a scripted drive service, the window
+// painting on while it waits.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QtTest>
+#include <QtWidgets>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "app/frmcd.h"
+#include "cdaudio/protocol.h"
+#include "cdclient/cd_audio_device.h"
+#include "fakes/fakes.h"
+#include "playback/media_control.h"
+#include "playback/track_list.h"
+
+namespace {
+
+// "d" an optical drive /dev/sr0 without a disc, "e=A.DAT" one whose disc
+// holds that Video CD file, "f!" one this user may not read; the nodes
+// count up in letter order.
+void addDrives(FakeDrives& drives, const QString& script) {
+  for (const QString& d : script.split(' ', Qt::SkipEmptyParts)) {
+    const QChar letter = d.at(0);
+    drives.add(letter, QString());
+    drives.drives.last().source = QStringLiteral("/dev/sr%1").arg(letter.unicode() - 'd');
+    if (d.contains('=')) drives.files[letter] = d.section('=', 1).split(',', Qt::SkipEmptyParts);
+    if (d.section('=', 0, 0).endsWith('!')) drives.states[letter] = disc::DriveState::NoPermission;
+  }
+}
+
+struct Rig {
+  FakePlatform fp;
+  Platform p = fp.platform();
+  frmcd w{p};
+  explicit Rig(const QString& drives) {
+    addDrives(fp.drives, drives);
+    fp.pictures.add(fp.programFolder + "/bg.bmp");
+    fp.media.script.lengths["G:\\Mpegav\\AVSEQ01.DAT"] = 5000;
+    w.start();
+  }
+};
+
+// The CD drive service as a script: each request gets the next of its
+// replies (the last one again and again), anything else "0 ".
+class FakeService {
+ public:
+  QHash<QString, QStringList> replies;
+
+  FakeService() {
+    const QByteArray path = QFile::encodeName(cdaudio::socketPath());
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+    ::unlink(path.constData());
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd_, 4) != 0) ::close(fd_);
+  }
+  ~FakeService() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    if (thread_.joinable()) thread_.join();
+  }
+  void start() {
+    thread_ = std::thread([this] { serve(); });
+  }
+  QStringList heard() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return heard_;
+  }
+
+ private:
+  void serve() {
+    for (int client; (client = ::accept(fd_, nullptr, nullptr)) >= 0; ::close(client)) {
+      QByteArray in;
+      char buffer[512];
+      for (ssize_t n; (n = ::read(client, buffer, sizeof buffer)) > 0;) {
+        in.append(buffer, n);
+        for (qsizetype end; (end = in.indexOf('\n')) >= 0; in.remove(0, end + 1)) {
+          const QString request = QString::fromUtf8(in.left(end));
+          const QByteArray reply = answer(request).toUtf8() + '\n';
+          if (::write(client, reply.constData(), size_t(reply.size())) != reply.size()) return;
+        }
+      }
+    }
+  }
+  QString answer(const QString& request) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    heard_ << request;
+    QStringList& next = replies[request];
+    if (next.isEmpty()) return QStringLiteral("0 ");
+    return next.size() > 1 ? next.takeFirst() : next.first();
+  }
+
+  int fd_ = -1;
+  std::thread thread_;
+  std::mutex mutex_;
+  QStringList heard_;
+};
+
+}  // namespace
+
+class TestDriveWindow : public QObject {
+  Q_OBJECT
+  QTemporaryDir runtime_;
+
+ private Q_SLOTS:
+  void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path())); }
+
+  // The drive the CD is played from: the one in use while it holds a disc,
+  // else the first holding one, else the first.
+  void cdSource_data() {
+    QTest::addColumn<QString>("drives");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("disc in E behind an empty D") << "d e=x"
+                                                 << ""
+                                                 << "/dev/sr1";
+    QTest::newRow("discs in both: the first") << "d=x e=x"
+                                              << ""
+                                              << "/dev/sr0";
+    QTest::newRow("the one in use stays") << "d=x e=x"
+                                          << "/dev/sr1"
+                                          << "/dev/sr1";
+    QTest::newRow("the one in use emptied") << "d=x e"
+                                            << "/dev/sr1"
+                                            << "/dev/sr0";
+    QTest::newRow("no disc anywhere: the first") << "d e"
+                                                 << ""
+                                                 << "/dev/sr0";
+  }
+  void cdSource() {
+    QFETCH(QString, drives);
+    QFETCH(QString, current);
+    QFETCH(QString, source);
+    FakeDrives fake;
+    addDrives(fake, drives);
+    QCOMPARE(firstCdSource(fake, current), source);
+  }
+
+  // The VCD button takes the first drive that holds a Video CD, and names a
+  // drive it may not read rather than reading its mounted folder.
+  void vcdDrives_data() {
+    QTest::addColumn<QString>("drives");
+    QTest::addColumn<QString>("played");  // the file opened, or empty
+    QTest::addColumn<QString>("message");
+    QTest::newRow("disc in G behind an empty E") << "e g=AVSEQ01.DAT"
+                                                 << "G:\\Mpegav\\AVSEQ01.DAT"
+                                                 << "";
+    QTest::newRow("audio CD in E, Video CD in G") << "e= g=AVSEQ01.DAT"
+                                                  << "G:\\Mpegav\\AVSEQ01.DAT"
+                                                  << "";
+    QTest::newRow("E unreadable, Video CD in G") << "e! g=AVSEQ01.DAT"
+                                                 << "G:\\Mpegav\\AVSEQ01.DAT"
+                                                 << "";
+    QTest::newRow("E unreadable, its folder listed") << "e!=AVSEQ01.DAT"
+                                                     << ""
+                                                     << "无权读取光驱/dev/sr1，请将用户加入cdrom组。";
+  }
+  void vcdDrives() {
+    QFETCH(QString, drives);
+    QFETCH(QString, played);
+    QFETCH(QString, message);
+    Rig r(drives);
+    QTest::mouseClick(r.w.vcdload, Qt::LeftButton);
+    QCOMPARE(r.fp.messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(r.w.mcicdplayer->FileName(), played);
+  }
+
+  // The CD button on a drive it may not read says so, before asking the service.
+  void cdNoPermission() {
+    Rig r("d!");
+    r.fp.media.script.discTracks = 3;
+    QTest::mouseClick(r.w.cdload, Qt::LeftButton);
+    QCOMPARE(r.fp.messages.texts(), QStringList{"无权读取光驱/dev/sr0，请将用户加入cdrom组。"});
+    QVERIFY(!r.fp.media.script.log.contains("open "));
+  }
+
+  // Another disc while one plays: the tick lists the new one's tracks, as the CD button does.
+  void discChangeRelists() {
+    Rig r("d=x");
+    FakeMediaDevice::Script& s = r.fp.media.script;
+    s.discTracks = 12;
+    s.identity = "disc A";
+    QTest::mouseClick(r.w.cdload, Qt::LeftButton);
+    clickRow(r.w.lsttrack, 0, true);
+    r.fp.mci.replies["status cd position"] = "01:00:01:00";
+    r.fp.mci.replies["info cd identity"] = "disc A";
+    Q_EMIT r.w.mcicdplayer->StatusUpdate();
+    QCoreApplication::processEvents();
+    QCOMPARE(r.w.lsttrack->count(), 12);
+    s.discTracks = 5;
+    s.identity = r.fp.mci.replies["info cd identity"] = "disc B";
+    Q_EMIT r.w.mcicdplayer->StatusUpdate();
+    QTRY_COMPARE(r.w.lsttrack->count(), 5);
+    QVERIFY(r.fp.messages.texts().isEmpty());
+  }
+
+  // A door that will not move is reported, with the drive's reason.
+  void ejectFailureReported() {
+    Rig r("d=x");
+    r.fp.media.script.discTracks = 2;
+    r.fp.media.script.ejectFails = "the disc is in use";
+    QTest::mouseClick(r.w.cdload, Qt::LeftButton);
+    r.w.mcicdplayer->button(MediaControl::Eject)->click();
+    QCOMPARE(r.fp.messages.texts(),
+             (QStringList{"按“确定”弹出/关闭CD-ROM！", "CD-ROM无法弹出/关闭。\nthe disc is in use"}));
+  }
+
+  // The CD device against the service: an empty drive or an open tray opens
+  // without tracks and its door works; a disc being read is waited for with
+  // the window painting on; a door that will not move raises its reason.
+  void cdDevice_data() {
+    QTest::addColumn<QStringList>("modes");  // the service's "status cdaudio mode", in turn
+    QTest::addColumn<int>("tracks");         // -1: the open fails
+    QTest::addColumn<QString>("door");       // the eject request
+    QTest::addColumn<QString>("ejectReply");
+    const QString doorOpen = "set cdaudio door open", doorClosed = "set cdaudio door closed";
+    QTest::newRow("no disc") << QStringList{"not ready"} << 0 << doorOpen << "0 ";
+    QTest::newRow("tray open") << QStringList{"open"} << 0 << doorClosed << "0 ";
+    QTest::newRow("spinning up") << QStringList{"seeking", "seeking", "seeking", "seeking", "stopped"} << 2 << doorOpen
+                                 << "0 ";
+    QTest::newRow("door stuck") << QStringList{"stopped"} << 2 << doorOpen << "262 the disc is in use";
+  }
+  void cdDevice() {
+    QFETCH(QStringList, modes);
+    QFETCH(int, tracks);
+    QFETCH(QString, door);
+    QFETCH(QString, ejectReply);
+    FakeService service;
+    for (const QString& mode : modes) service.replies["status cdaudio mode"] << "0 " + mode;
+    service.replies["status cdaudio start position"] = {"0 01:00:00:00"};
+    service.replies["status cdaudio number of tracks"] = {"0 2"};
+    service.replies["status cdaudio length"] = {"0 300000"};
+    service.replies[door] = {ejectReply};
+    service.start();
+    CdAudioDevice dev(CdServiceSetup{QString(), [] { return QStringLiteral("/dev/sr0"); }});
+    StallMeter meter;
+    dev.open(QString());
+    QVERIFY2(meter.longest() < 250, qPrintable(QString::number(meter.longest())));
+    QCOMPARE(dev.tracks(), tracks);
+    QString why;
+    try {
+      dev.eject();
+    } catch (const basic::Error& e) {
+      why = e.description();
+    }
+    QVERIFY(service.heard().contains(door));
+    QCOMPARE(why, ejectReply.section(' ', 1));
+  }
+};
+
+QTEST_MAIN(TestDriveWindow)
+#include "test_drive_window.moc"
