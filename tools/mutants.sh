@@ -102,6 +102,11 @@ fi
 if [[ -z "$scratch" ]]; then
   scratch=$(mktemp -d /tmp/mirova-mutants.XXXXXX)
 else
+  # Removed at the end: only a new or empty folder will do.
+  if [[ -e "$scratch" && -n "$(ls -A "$scratch")" ]]; then
+    echo "mutants.sh: --dir $scratch is not empty" >&2
+    exit 2
+  fi
   mkdir -p "$scratch"
   scratch=$(cd "$scratch" && pwd)
 fi
