@@ -24,7 +24,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tools/mutants.txt"
 only="" listing=0 keep=0 jobs=$(nproc) out="" scratch=""
-usage() { sed -n '12,18s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+usage() { sed -n '12,21s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 while (($#)); do
   case "$1" in
     --only) only="${2:?}"; shift 2 ;;
@@ -145,7 +145,10 @@ echo "mutants: built in $((built - started)) s"
 # `killers` to the tests that failed both times (space-separated) and
 # `flaky` to those that failed only once. Logs go to $logs/$1.*.
 killers="" flaky=""
-failedTests() { [[ -f "$build/Testing/Temporary/LastTestsFailed.log" ]] && cut -d: -f2- "$build/Testing/Temporary/LastTestsFailed.log" | sort || true; }
+failedTests() {
+  local log="$build/Testing/Temporary/LastTestsFailed.log"
+  if [[ -f "$log" ]]; then cut -d: -f2- "$log" | sort; fi
+}
 runTests() {
   rm -f "$build/Testing/Temporary/LastTestsFailed.log"
   (cd "$build" && ctest --output-on-failure --no-tests=error -LE soak -j 2 --timeout 300) >"$logs/$1.tests.log" 2>&1 || true
