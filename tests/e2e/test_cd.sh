@@ -23,7 +23,6 @@ start() {
   win=$(e2e_wait_window "$title") || { fail "no main window"; cat "$E2E_HOME/player.log"; exit 1; }
   sleep 0.5
 }
-ended() { for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done; return 1; }
 place() { xdotool getwindowgeometry "$win" | awk '/Position/ {print $2}'; }
 shot() { import -window root "$E2E_HOME/shot.png"; }
 # Mean brightness (0..1) of a w x h box at x,y of the client area below the menu bar, in the last shot.
@@ -37,8 +36,7 @@ start
 xdotool windowmove --sync "$win" 200 150
 sleep 0.3
 closed_at=$(place)
-e2e_keys "$win" alt+f x
-ended && pass "退出 ends the player" || fail "退出 left the player running"
+e2e_quit "$win" "$pid" && pass "退出 ends the player"
 
 # 文件(&F) > 播放 CD (&C)
 start
@@ -76,7 +74,7 @@ import -window root "$shots/cd_playing.png"
 xdotool windowmove --sync "$win" 20 40
 sleep 0.3
 e2e_keys "$win" alt+f b
-ended && pass "退出，但不停止CD音乐 ends the player" || fail "the player did not end"
+e2e_wait_end "$pid" && pass "退出，但不停止CD音乐 ends the player"
 sleep 0.5
 freq=$(e2e_sink_freq 2)
 near "$freq" 800 && pass "the disc plays on after the player ($freq Hz)" || fail "after the player: $freq Hz"
@@ -84,6 +82,5 @@ near "$freq" 800 && pass "the disc plays on after the player ($freq Hz)" || fail
 start
 [[ "$(place)" == "$closed_at" ]] && pass "the next start is back at $closed_at" \
   || fail "the next start is at $(place), the last ordinary close at $closed_at"
-e2e_keys "$win" alt+f x
-ended || fail "退出 left the player running"
+e2e_quit "$win" "$pid"
 e2e_done

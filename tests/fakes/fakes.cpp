@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "base/basic.h"
+#include "playback/media_backends.h"
+#include "playback/media_control.h"
 
 QString FakeSettings::read(const QString&, const QString& section, const QString& key, const QString& fallback) const {
   const auto it = values.constFind(id(section, key));
@@ -169,4 +171,25 @@ void clickRow(QListWidget* list, int row, bool twice) {
   const QPoint at = list->visualItemRect(list->item(row)).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
   if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+TestWindow::TestWindow(const std::function<void(FakePlatform&)>& setUp, Media media, bool start)
+    : real(media == Real ? makeSystemMediaDevices(fp.drives) : nullptr),
+      p(real ? fp.platform(*real) : fp.platform()),
+      w(p) {
+  fp.pictures.add(fp.programFolder + QStringLiteral("/bg.bmp"));
+  if (setUp) setUp(fp);
+  if (start) w.start();
+}
+
+QStringList TestWindow::rows() const {
+  QStringList t;
+  for (int i = 0; i < w.lsttrack->count(); ++i) t << w.lsttrack->item(i)->text();
+  return t;
+}
+
+void TestWindow::playList(const QString& folder, const QStringList& names) {
+  w.lsttrack->addItems(names);
+  w.multidir = folder;
+  w.readmulti();
 }

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "app/common_dialog.h"
+#include "app/frmcd.h"
 #include "app/instance_lock.h"
 #include "app/platform.h"
 #include "app/settings_store.h"
@@ -26,6 +27,7 @@
 #include "desktop/autoplay_registry.h"
 #include "disc/drives.h"
 #include "pictures/screen_grabber.h"
+#include "playback/media_control.h"
 #include "playback/media_device.h"
 #include "volume/mixer.h"
 
@@ -218,6 +220,21 @@ struct FakePlatform {
     return Platform{settings,   lock,    autoPlay, messages, exit,          pictures, launcher,
                     filePicker, devices, mixers,   screen,   programFolder, drives,   strings};
   }
+};
+
+// The main window over the fakes, or over the machine's real media devices,
+// with the default background; `setUp` scripts the fakes before it starts.
+struct TestWindow {
+  enum Media { Fakes, Real };
+  explicit TestWindow(const std::function<void(FakePlatform&)>& setUp = {}, Media media = Fakes, bool start = true);
+  FakePlatform fp;
+  std::unique_ptr<MediaDeviceFactory> real;
+  Platform p;
+  frmcd w;
+  MediaControl& mc() const { return *w.mcicdplayer; }
+  QStringList rows() const;  // the texts of the list
+  // Takes these files of one folder over as the playlist and plays entry 1.
+  void playList(const QString& folder, const QStringList& names);
 };
 
 // A click on a row of the list and, with `twice`, the double-click after it,

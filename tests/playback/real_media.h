@@ -4,13 +4,9 @@
 // window on the fakes with the machine's real media devices.
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
-#include <memory>
 
-#include "app/frmcd.h"
 #include "fakes/fakes.h"
-#include "playback/media_backends.h"
 #include "playback/media_fixtures.h"
 
 namespace realmedia {
@@ -40,21 +36,8 @@ inline bool write(const QString& file, const QByteArray& bytes) {
 }
 
 // The main window on the fakes, with the machine's real media devices.
-struct Window {
-  FakePlatform fp;
-  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices(fp.drives);
-  Platform p = fp.platform(*media);
-  frmcd w{p};
-  Window() {
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    w.start();
-  }
-  // Takes these files of one folder over as the playlist and plays entry 1.
-  void playList(const QString& folder, const QStringList& names) {
-    w.lsttrack->addItems(names);
-    w.multidir = folder;
-    w.readmulti();
-  }
+struct Window : TestWindow {
+  Window() : TestWindow({}, Real) {}
 };
 
 }  // namespace realmedia

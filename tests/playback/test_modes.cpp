@@ -1,42 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files and playlists over a scripted device, the playlist window over real files, drive letters.
+// The file, audio CD and VCD modes of the main window over a scripted device
+// and scripted drives; the playlist window over a folder of real files;
+// drive letters from kernel tables.
 #include <QtTest>
 #include <QtWidgets>
 
-#include "app/frmcd.h"
 #include "core/range_scrollbar.h"
 #include "disc/drives.h"
 #include "fakes/fakes.h"
-#include "playback/media_control.h"
 #include "playback/multi.h"
 
 namespace {
+const QString kHeader = QStringLiteral("播放列表:");
+
 QStringList texts(const QListWidget* l) {
   QStringList t;
   for (int i = 0; i < l->count(); ++i) t << l->item(i)->text();
   return t;
 }
 
-struct Rig {  // a folder of real files as the current folder, the main window on fakes
+// The window over a folder of real (empty) files as the current folder, and a disc of `tracks` from `first`.
+struct Rig : TestWindow {
   QTemporaryDir tmp;
   QString dir = QDir(tmp.path()).canonicalPath();
-  FakePlatform fp;
-  Platform p = fp.platform();
-  frmcd w{p};
   QStringList& log = fp.media.script.log;
 
-  Rig() {
+  explicit Rig(std::optional<int> tracks = 12, int first = 1)
+      : TestWindow([&](FakePlatform& f) { f.media.script.discTracks = tracks, f.media.script.firstTrack = first; }) {
     QDir(dir).mkdir("sub");
     for (const char* name : {"a.wav", "b.mp3", "C.MP3", "d.mid", "sub/e.wav"}) {
       QFile(at(name)).open(QIODevice::WriteOnly);
       fp.media.script.lengths[at(name)] = 3000;
     }
     QDir::setCurrent(dir);
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    w.start();
   }
-  MediaControl& mc() const { return *w.mcicdplayer; }
   FakeMediaDevice& dev() const { return *fp.media.script.current; }
+  QString at(const QString& name) const { return dir + '/' + name; }
+  QStringList opened() const { return log.filter(QRegularExpression("^open ")); }
+  void tick(int times = 1) {
+    for (int i = 0; i < times; ++i) Q_EMIT mc().StatusUpdate();
+  }
   void chooseFile(const QString& path, qint64 lengthMs) {
     fp.media.script.lengths[path] = lengthMs;
     fp.filePicker.answers.emplace_back(path);
@@ -52,9 +55,7 @@ struct Rig {  // a folder of real files as the current folder, the main window o
     return *window();
   }
   static void click(QListWidget* l, const QString& text, bool twice = false) {
-    const QPoint at = l->visualItemRect(l->findItems(text, Qt::MatchExactly).value(0)).center();
-    QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, at);  // the first click of a pair selects
-    if (twice) QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, at);
+    clickRow(l, l->row(l->findItems(text, Qt::MatchExactly).value(0)), twice);
   }
   static void choose(multi& m, const QStringList& names, bool ok = false) {
     for (const QString& n : names) {
@@ -63,12 +64,17 @@ struct Rig {  // a folder of real files as the current folder, the main window o
     }
     if (ok) QTest::mouseClick(m.cmd_ok, Qt::LeftButton);
   }
-  QStringList opened() const { return log.filter(QRegularExpression("^open ")); }
-  QString at(const QString& name) const { return dir + '/' + name; }
+  // The CD button, then a double-click on `row`; the drive then answers `position`.
+  void playCd(int row, const QString& position) {
+    QTest::mouseClick(w.cdload, Qt::LeftButton);
+    clickRow(w.lsttrack, row, true);
+    fp.mci.replies["status cd position"] = position;
+  }
+  bool lampRed() const { return w.lblindicator->palette().color(QPalette::Window) == QColor(0xFF, 0, 0); }
 };
 }  // namespace
 
-class TestFileMode : public QObject {
+class TestModes : public QObject {
   Q_OBJECT
  private Q_SLOTS:
   // A capture leaves its title and cancel switch on the shared dialog: a cancel must still end quietly.
@@ -108,10 +114,10 @@ class TestFileMode : public QObject {
     r.log.clear();
     r.dev().setPosition(action == "slider" ? 0 : at * 40);
     r.w.HScroll1->setSliderDown(action == "slider");
-    const auto button = action == "back" ? MediaControl::Back : MediaControl::Step;
     if (action == "slider") r.w.HScroll1->setSliderPosition(at);
-    if (action == "tick") Q_EMIT r.mc().StatusUpdate();
-    if (action == "back" || action == "step") r.mc().button(button)->click();
+    if (action == "tick") r.tick();
+    if (action == "back" || action == "step")
+      r.mc().button(action == "back" ? MediaControl::Back : MediaControl::Step)->click();
     QCOMPARE(action == "tick" ? r.w.HScroll1->Value() : r.mc().From(), expected);
     // Only the handler's stop, seek and play reach the device: a button's own frame step is not applied on top.
     if (action != "tick")
@@ -148,17 +154,12 @@ class TestFileMode : public QObject {
     r.fp.media.script.lengths[r.at("a.wav")] = 0;
     Rig::choose(r.open(), {"a.wav", "b.mp3"}, true);
     QCOMPARE(r.w.lbltime->text(), QStringLiteral("00:00"));
-    for (int tick = 0; tick < 2; ++tick) {
-      Q_EMIT r.mc().StatusUpdate();
-      r.dev().advance(1000);
-    }
+    for (int tick = 0; tick < 2; ++tick) r.tick(), r.dev().advance(1000);
     QCOMPARE(r.opened(), QStringList{"open " + r.at("a.wav")});
     QCOMPARE(r.mc().Mode(), int(MediaDevice::Playing));
-    QCOMPARE(r.w.lsttrack->count(), 3);
     r.dev().learnLength(186000);
     QCOMPARE(r.w.lbltime->text(), QStringLiteral("03:06"));
-    QCOMPARE(r.mc().TimeFormat(), int(MediaControl::Frames));
-    Q_EMIT r.mc().StatusUpdate();
+    r.tick();
     QCOMPARE(r.w.HScroll1->Value(), 1);  // 2 s of 186
   }
 
@@ -181,38 +182,36 @@ class TestFileMode : public QObject {
     r.dev().fail("Cannot play \"" + r.at("a.wav") + "\": the decoder gave up");
     QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 播放出错，已停止。\nCannot play \"" + r.at("a.wav") +
                                               "\": the decoder gave up"});
-    QCOMPARE(r.w.lblindicator->palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
-    QCOMPARE(r.mc().UpdateInterval(), list ? 1000 : 0);
-    Q_EMIT r.mc().StatusUpdate();
+    QVERIFY(!r.lampRed());
+    r.tick();
     QCOMPARE(r.opened().last(), "open " + r.at(list ? "b.mp3" : "a.wav"));
     QVERIFY(r.w.isEnabled());
     QCOMPARE(r.mc().button(MediaControl::Play)->isEnabled(), !list);  // a list plays its next entry
     QCOMPARE(r.fp.messages.boxes.size(), 1);
   }
 
-  // One file twice in a list goes on through the window left without OK, and wraps at the end.
-  void playlistGoesOnAndWraps() {
+  // One file twice in a list: each entry plays in turn, and the window left without OK changes nothing.
+  void playlistGoesOn() {
     for (const bool frameClose : {false, true}) {
       Rig r;
       Rig::choose(r.open(), {"a.wav", "b.mp3", "a.wav"}, true);
-      const QStringList rows = texts(r.w.lsttrack);
+      const QStringList rows = r.rows();
       multi& m = r.open();  // files chosen in another folder must never start
       Rig::click(m.Dir1, "sub", true);
       Rig::choose(m, {"e.wav"});
       frameClose ? void(m.close()) : QTest::mouseClick(m.cmd_cancel, Qt::LeftButton);
       QVERIFY(!Rig::window() && r.w.isEnabled() && r.mc().Mode() == MediaDevice::Playing);
-      QCOMPARE(texts(r.w.lsttrack), rows);
-      Rig::click(r.w.lsttrack, QStringLiteral("播放列表:"), true);  // the header row plays nothing
+      QCOMPARE(r.rows(), rows);
+      Rig::click(r.w.lsttrack, kHeader, true);  // the header row plays nothing
       r.dev().advance(1000);
-      Q_EMIT r.mc().StatusUpdate();
+      r.tick();
       QCOMPARE(r.log.filter(QRegularExpression("^(open|stop|close)")), QStringList{"open " + r.at("a.wav")});
-      for (const int entry : {2, 3, 1}) {
+      for (const int entry : {2, 3}) {
         r.dev().advance(5000);
-        Q_EMIT r.mc().StatusUpdate();
+        r.tick();
         QCOMPARE(r.w.lsttrack->currentRow(), entry);
         QCOMPARE(r.opened().last(), "open " + r.at(entry == 2 ? "b.mp3" : "a.wav"));
       }
-      QCOMPARE(r.opened().size(), 4);
     }
   }
 
@@ -239,7 +238,6 @@ class TestFileMode : public QObject {
     const int i = m.Drive1->findText("f: [GONE]");  // an unreadable drive falls back to the root
     m.Drive1->setCurrentIndex(i);
     Q_EMIT m.Drive1->activated(i);
-    QCOMPARE(m.Drive1->drive(), QStringLiteral("c:"));
     QCOMPARE(m.Dir1->path(), QStringLiteral("/"));
     QCOMPARE(r.fp.messages.boxes, QStringList{"Savrel超级播放器: 驱动器错误！"});
   }
@@ -252,19 +250,19 @@ class TestFileMode : public QObject {
     QTest::addColumn<QStringList>("chosen");  // the same choice made in a window, if there is one
     QTest::addColumn<QStringList>("rows");    // else the list that plays, and the message (%1: the folder)
     QTest::addColumn<QString>("message");
-    const QString h = QStringLiteral("播放列表:");
-    QTest::newRow("a file") << QStringList{"b.mp3"} << QStringList{"b.mp3"} << QStringList() << QString();
-    QTest::newRow("a missing file") << QStringList{"gone.mp3"} << QStringList{"gone.mp3"} << QStringList() << QString();
+    const QStringList none;
+    QTest::newRow("a file") << QStringList{"b.mp3"} << QStringList{"b.mp3"} << none << QString();
+    QTest::newRow("a missing file") << QStringList{"gone.mp3"} << QStringList{"gone.mp3"} << none << QString();
     QTest::newRow("a folder: its media files")
-        << QStringList{"."} << QStringList{"a.wav", "b.mp3", "C.MP3", "d.mid"} << QStringList() << QString();
-    QTest::newRow("files in the order given") << QStringList{"d.mid", "a.wav", "d.mid"}
-                                              << QStringList{"d.mid", "a.wav", "d.mid"} << QStringList() << QString();
+        << QStringList{"."} << QStringList{"a.wav", "b.mp3", "C.MP3", "d.mid"} << none << QString();
+    QTest::newRow("files in the order given")
+        << QStringList{"d.mid", "a.wav", "d.mid"} << QStringList{"d.mid", "a.wav", "d.mid"} << none << QString();
     QTest::newRow("files of two folders")
-        << QStringList{"sub/e.wav", "a.wav"} << QStringList() << QStringList{h, "sub/e.wav", "a.wav"} << QString();
-    QTest::newRow("a missing file among others") << QStringList{"a.wav", "gone.mp3", "b.mp3"} << QStringList()
-                                                 << QStringList{h, "a.wav", "b.mp3"} << "无法打开文件：%1/gone.mp3";
+        << QStringList{"sub/e.wav", "a.wav"} << none << QStringList{kHeader, "sub/e.wav", "a.wav"} << QString();
+    QTest::newRow("a missing file among others") << QStringList{"a.wav", "gone.mp3", "b.mp3"} << none
+                                                 << QStringList{kHeader, "a.wav", "b.mp3"} << "无法打开文件：%1/gone.mp3";
     QTest::newRow("a disc's mount point, the desktop's view of a CD")
-        << QStringList{"disc", "cdda:host=sr0"} << QStringList() << QStringList{h} << QString();
+        << QStringList{"disc", "cdda:host=sr0"} << none << QStringList{kHeader} << QString();
   }
 
   void openPaths() {
@@ -273,9 +271,8 @@ class TestFileMode : public QObject {
     QFETCH(QStringList, rows);
     QFETCH(QString, message);
     auto seen = [](Rig& r) {  // the rig's own folder as "%1"
-      return QStringList{texts(r.w.lsttrack).join('|'), r.w.windowTitle(),
-                         r.w.lbltrack->text(),          r.w.multidir,
-                         r.opened().join('|'),          r.fp.messages.boxes.join('|')}
+      return QStringList{r.rows().join('|'), r.w.windowTitle(),    r.w.lbltrack->text(),
+                         r.opened().join('|'), r.fp.messages.boxes.join('|')}
           .replaceInStrings(r.dir, "%1");
     };
     Rig r;
@@ -286,7 +283,7 @@ class TestFileMode : public QObject {
     r.w.openPaths(paths);
     QVERIFY(r.w.isEnabled());
     if (chosen.isEmpty()) {
-      QCOMPARE(texts(r.w.lsttrack), rows);
+      QCOMPARE(r.rows(), rows);
       QCOMPARE(r.opened(), rows.size() > 1 ? QStringList{"open " + r.at(rows[1])} : QStringList());
       QCOMPARE(r.fp.messages.shown.join('|'), message.isEmpty() ? message : message.arg(r.dir));
       return;
@@ -326,7 +323,174 @@ class TestFileMode : public QObject {
     for (const Drives::Drive& d : drives.list()) shown << d.text() + ' ' + QString::number(d.type);
     QCOMPARE(shown.join(", "), "c: [/] 3, d: [MY DISC] 5, e: 5, f: [/media/ten] 5, g: [STICK] 2");
   }
+
+  // The CD button or menu item, from a playing file: the reload stops and
+  // closes it, the drive opens, its tracks are listed and nothing plays.
+  void cdSetUp_data() {
+    QTest::addColumn<std::optional<int>>("tracks");  // none: no disc
+    QTest::addColumn<bool>("viaMenu");
+    QTest::addColumn<int>("first");  // the disc's first track
+    QTest::newRow("12 tracks") << std::optional<int>(12) << false << 1;
+    QTest::newRow("tracks 5 and 6, from the menu") << std::optional<int>(2) << true << 5;
+    QTest::newRow("no disc") << std::optional<int>() << false << 1;
+    QTest::newRow("0 tracks") << std::optional<int>(0) << true << 1;
+  }
+
+  void cdSetUp() {
+    QFETCH(std::optional<int>, tracks);
+    QFETCH(bool, viaMenu);
+    QFETCH(int, first);
+    Rig r(tracks, first);
+    r.chooseFile("/m/a.mp3", 5000);
+    r.w.cmd_scr->show();
+    r.log.clear();
+    viaMenu ? r.w.action("menu_cd")->trigger() : QTest::mouseClick(r.w.cdload, Qt::LeftButton);
+    QCOMPARE(r.log.mid(0, 3), QStringList({"stop", "close", "open "}));
+    QVERIFY(!r.log.contains("play"));
+    QVERIFY(r.w.cdload->isEnabled() && r.w.cmd_scr->isHidden() && r.w.HScroll1->isHidden());
+    QCOMPARE(r.w.windowTitle(), QStringLiteral("Savrel超级播放器-播放CD"));
+    const int n = tracks.value_or(0);
+    QCOMPARE(r.fp.messages.texts(), n ? QStringList() : QStringList("设备未准备好。"));
+    QCOMPARE(r.w.lsttrack->count(), n);
+    if (!n) return;
+    QCOMPARE(r.w.lsttrack->item(n - 1)->text(), QStringLiteral("曲->%1").arg(first + n - 1));
+    QCOMPARE(r.w.lsttrack->currentRow(), 0);
+    QCOMPARE(r.w.lbltrack->text(), QString::number(first));
+  }
+
+  // Playing track 3 after a double-click on row 2; the drive's position reply and mode, then the ticks.
+  void cdTicks_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<int>("track");
+    QTest::addColumn<QString>("time");  // empty: the quiet reset
+    QTest::newRow("125 ticks show 02:05") << "03:02:04:10" << false << 125 << 3 << "02:05";
+    QTest::newRow("the drive reached track 4") << "04:00:00:12" << false << 1 << 4 << "00:01";
+    QTest::newRow("one track per tick") << "07:00:00:12" << false << 2 << 5 << "00:01";
+    QTest::newRow("never backwards") << "02:01:00:00" << false << 3 << 3 << "00:03";
+    QTest::newRow("paused: the time stands") << "03:00:10:00" << true << 3 << 3 << "00:00";
+    QTest::newRow("no track number") << "" << false << 1 << 3 << "";
+  }
+
+  void cdTicks() {
+    QFETCH(QString, reply);
+    QFETCH(bool, paused);
+    QFETCH(int, ticks);
+    QFETCH(int, track);
+    QFETCH(QString, time);
+    Rig r;
+    r.playCd(2, reply);
+    QVERIFY(r.log.last() == "play" && r.mc().Track() == 3 && r.w.lbltrack->text() == " 3" && r.lampRed());
+    if (paused) r.mc().setCommand("pause");
+    r.tick(ticks);
+    QVERIFY(r.fp.messages.shown.isEmpty());
+    if (time.isEmpty()) {  // closed and emptied, nothing said
+      QVERIFY(!r.mc().isOpen() && r.w.lsttrack->count() == 0);
+      return;
+    }
+    QCOMPARE(r.mc().Track(), track);
+    QCOMPARE(r.w.lbltime->text(), time);
+    QCOMPARE(r.lampRed(), !paused);
+    r.tick();  // the label and selection follow on the next tick
+    QCOMPARE(r.w.lbltrack->text(), QStringLiteral(" %1").arg(track));
+    QCOMPARE(r.w.lsttrack->currentRow(), track - 1);
+  }
+
+  // After two ticks on track 3 (row 2) the user clicks a row and presses a button.
+  void cdButtons_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<int>("first");  // the disc's first track
+    QTest::newRow("next") << int(MediaControl::Next) << 5 << " 3" << 2 << "00:00" << 1;
+    QTest::newRow("next, tracks from 5") << int(MediaControl::Next) << 5 << " 7" << 2 << "00:00" << 5;
+    QTest::newRow("prev keeps the higher track") << int(MediaControl::Prev) << 0 << " 3" << 2 << "00:00" << 1;
+    QTest::newRow("play: the clicked row, then the track") << int(MediaControl::Play) << 5 << "6" << 2 << "00:02" << 1;
+    QTest::newRow("play, tracks from 5") << int(MediaControl::Play) << 5 << "10" << 2 << "00:02" << 5;
+    QTest::newRow("eject") << int(MediaControl::Eject) << 5 << " 3" << -1 << "00:02" << 1;
+  }
+
+  void cdButtons() {
+    QFETCH(int, button);
+    QFETCH(int, clicked);
+    QFETCH(QString, label);
+    QFETCH(int, row);
+    QFETCH(QString, time);
+    QFETCH(int, first);
+    Rig r(12, first);
+    r.playCd(2, "03:00:02:00");
+    r.tick(2);
+    r.mc().setCommand("stop");  // the play button wants a drive that is not playing
+    r.w.lsttrack->setCurrentRow(clicked);
+    r.log.clear();
+    r.mc().button(MediaControl::Button(button))->click();
+    QCOMPARE(r.w.lbltrack->text(), label);
+    QCOMPARE(r.w.lsttrack->currentRow(), row);
+    QCOMPARE(r.w.lbltime->text(), time);
+    QCOMPARE(r.log.contains("eject"), button == MediaControl::Eject);
+    QCOMPARE(r.fp.messages.shown.isEmpty(), button != MediaControl::Eject);
+    if (button != MediaControl::Eject) return;
+    QVERIFY(r.w.cdload->isEnabled());
+    r.mc().button(MediaControl::Play)->click();  // no row left to select
+    QCOMPARE(r.fp.messages.texts(), QStringList({"按“确定”弹出/关闭CD-ROM！", "设备未准备好。"}));
+  }
+
+  // The VCD button over scripted drives: "e=A.DAT,B.DAT" an optical drive e
+  // finding those, "e=" one finding nothing, "e" one without a disc, "f:2=" a removable drive.
+  void vcd_data() {
+    QTest::addColumn<QString>("drives");
+    QTest::addColumn<QString>("playable");  // the drive path the device can open, "" for none
+    QTest::addColumn<QString>("searched");
+    QTest::addColumn<QStringList>("listed");  // rows after the header; empty for the message and the reload
+    QTest::newRow("two entries on E, the disc's order") << "e=AVSEQ02.DAT,AVSEQ01.DAT"
+                                                        << "E:\\Mpegav\\AVSEQ02.DAT"
+                                                        << "E:\\Mpegav\\*.dat" << QStringList{"AVSEQ02.DAT", "AVSEQ01.DAT"};
+    QTest::newRow("removable D passed over") << "d:2=x.dat h=AVSEQ01.DAT"
+                                             << "H:\\Mpegav\\AVSEQ01.DAT"
+                                             << "H:\\Mpegav\\*.dat" << QStringList{"AVSEQ01.DAT"};
+    QTest::newRow("E empty, the disc in G never looked at")
+        << "e g=AVSEQ01.DAT" << "G:\\Mpegav\\AVSEQ01.DAT" << "E:\\Mpegav\\*.dat" << QStringList();
+    QTest::newRow("only J: I is searched") << "j=AVSEQ01.DAT" << "J:\\Mpegav\\AVSEQ01.DAT" << "I:\\Mpegav\\*.dat"
+                                           << QStringList();
+    QTest::newRow("audio CD: nothing found") << "e=" << "" << "E:\\Mpegav\\*.dat" << QStringList();
+    QTest::newRow("entry that will not open") << "f=AVSEQ01.DAT" << "" << "F:\\Mpegav\\*.dat" << QStringList();
+  }
+
+  void vcd() {
+    QFETCH(QString, drives);
+    QFETCH(QString, playable);
+    QFETCH(QString, searched);
+    QFETCH(QStringList, listed);
+    Rig r;
+    for (const QString& d : drives.split(' ', Qt::SkipEmptyParts)) {
+      if (d.contains('=')) r.fp.drives.files[d.at(0)] = d.section('=', 1).split(',', Qt::SkipEmptyParts);
+      r.fp.drives.add(d.at(0), QString(), d.mid(1, 2) == ":2" ? Drives::Removable : Drives::CdRom);
+    }
+    r.fp.media.script.lengths[playable] = 4000;
+    for (const QString& name : listed) r.fp.media.script.lengths[searched.chopped(5) + name] = 4000;
+    r.w.filelist = QStringList{"", "old1", "old2", "old3", "old4", "old5"};  // a longer list from before
+    QTest::mouseClick(r.w.vcdload, Qt::LeftButton);
+    QCOMPARE(r.fp.drives.searches, QStringList{searched});
+    if (listed.isEmpty()) {  // said, and the window as at start-up, no device open
+      QCOMPARE(r.fp.messages.texts(), QStringList{"VCD影片未准备好，或者VCD格式不标准。"});
+      QCOMPARE(r.rows(), QStringList{kHeader});
+      QVERIFY(!r.mc().isOpen() && !r.w.HScroll1->isEnabled());
+      QCOMPARE(r.w.windowTitle(), frmcd::kTitle);
+      return;
+    }
+    QVERIFY2(r.fp.messages.shown.isEmpty(), qPrintable(r.fp.messages.texts().join('\n')));
+    QCOMPARE(r.rows(), QStringList{kHeader} + listed);
+    QCOMPARE(r.w.lsttrack->currentRow(), 1);
+    QCOMPARE(r.log.filter(QRegularExpression("^(open|play)")), (QStringList{"open " + playable, "play"}));
+    QCOMPARE(r.w.windowTitle(), "Savrel超级播放器-播放VCD");
+    r.dev().advance(4000);  // entry 1 ends: the list goes on, never to an entry of the list before
+    r.tick();
+    QCOMPARE(r.opened().last(), "open " + searched.chopped(5) + listed.value(1, listed[0]));
+  }
 };
 
-QTEST_MAIN(TestFileMode)
-#include "test_file_mode.moc"
+QTEST_MAIN(TestModes)
+#include "test_modes.moc"
