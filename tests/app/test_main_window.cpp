@@ -13,8 +13,8 @@
 
 namespace {
 const QString kGone = QStringLiteral("/home/u/gone.bmp");
-const char* const kGroups[] = {"cdload",   "vcdload",  "lblindicator", "lbltrack",
-                               "lbltime",  "lsttrack", "HScroll1",     "cmd_scr"};
+const char* const kGroups[] = {"cdload",  "vcdload",  "lblindicator", "lbltrack",
+                               "lbltime", "lsttrack", "HScroll1",     "cmd_scr"};
 const char* const kSwitches[] = {"switch_cd",   "switch_vcd",  "switch_play", "switch_track",
                                  "switch_time", "switch_list", "switch_hsb"};
 
@@ -46,7 +46,8 @@ class TestMainWindow : public QObject {
     QTest::addColumn<QString>("on");
     QTest::addColumn<QStringList>("hidden");  // after off; on leaves only the capture button hidden
     for (int i = 0; i < 7; ++i)
-      QTest::newRow(kSwitches[i]) << QString(kSwitches[i]) << QString(kSwitches[i]) << QStringList{kGroups[i], "cmd_scr"};
+      QTest::newRow(kSwitches[i]) << QString(kSwitches[i]) << QString(kSwitches[i])
+                                  << QStringList{kGroups[i], "cmd_scr"};
     QTest::newRow("all") << QStringLiteral("switch_alloff") << QStringLiteral("switch_allon")
                          << QStringList(std::begin(kGroups), std::end(kGroups));
   }

@@ -259,8 +259,9 @@ class TestModes : public QObject {
         << QStringList{"d.mid", "a.wav", "d.mid"} << QStringList{"d.mid", "a.wav", "d.mid"} << none << QString();
     QTest::newRow("files of two folders")
         << QStringList{"sub/e.wav", "a.wav"} << none << QStringList{kHeader, "sub/e.wav", "a.wav"} << QString();
-    QTest::newRow("a missing file among others") << QStringList{"a.wav", "gone.mp3", "b.mp3"} << none
-                                                 << QStringList{kHeader, "a.wav", "b.mp3"} << "无法打开文件：%1/gone.mp3";
+    QTest::newRow("a missing file among others")
+        << QStringList{"a.wav", "gone.mp3", "b.mp3"} << none << QStringList{kHeader, "a.wav", "b.mp3"}
+        << "无法打开文件：%1/gone.mp3";
     QTest::newRow("a disc's mount point, the desktop's view of a CD")
         << QStringList{"disc", "cdda:host=sr0"} << none << QStringList{kHeader} << QString();
   }
@@ -271,8 +272,8 @@ class TestModes : public QObject {
     QFETCH(QStringList, rows);
     QFETCH(QString, message);
     auto seen = [](Rig& r) {  // the rig's own folder as "%1"
-      return QStringList{r.rows().join('|'), r.w.windowTitle(),    r.w.lbltrack->text(),
-                         r.opened().join('|'), r.fp.messages.boxes.join('|')}
+      return QStringList{r.rows().join('|'), r.w.windowTitle(), r.w.lbltrack->text(), r.opened().join('|'),
+                         r.fp.messages.boxes.join('|')}
           .replaceInStrings(r.dir, "%1");
     };
     Rig r;
@@ -445,18 +446,25 @@ class TestModes : public QObject {
     QTest::addColumn<QString>("playable");  // the drive path the device can open, "" for none
     QTest::addColumn<QString>("searched");
     QTest::addColumn<QStringList>("listed");  // rows after the header; empty for the message and the reload
-    QTest::newRow("two entries on E, the disc's order") << "e=AVSEQ02.DAT,AVSEQ01.DAT"
-                                                        << "E:\\Mpegav\\AVSEQ02.DAT"
-                                                        << "E:\\Mpegav\\*.dat" << QStringList{"AVSEQ02.DAT", "AVSEQ01.DAT"};
+    QTest::newRow("two entries on E, the disc's order")
+        << "e=AVSEQ02.DAT,AVSEQ01.DAT"
+        << "E:\\Mpegav\\AVSEQ02.DAT"
+        << "E:\\Mpegav\\*.dat" << QStringList{"AVSEQ02.DAT", "AVSEQ01.DAT"};
     QTest::newRow("removable D passed over") << "d:2=x.dat h=AVSEQ01.DAT"
                                              << "H:\\Mpegav\\AVSEQ01.DAT"
                                              << "H:\\Mpegav\\*.dat" << QStringList{"AVSEQ01.DAT"};
-    QTest::newRow("E empty, the disc in G never looked at")
-        << "e g=AVSEQ01.DAT" << "G:\\Mpegav\\AVSEQ01.DAT" << "E:\\Mpegav\\*.dat" << QStringList();
-    QTest::newRow("only J: I is searched") << "j=AVSEQ01.DAT" << "J:\\Mpegav\\AVSEQ01.DAT" << "I:\\Mpegav\\*.dat"
-                                           << QStringList();
-    QTest::newRow("audio CD: nothing found") << "e=" << "" << "E:\\Mpegav\\*.dat" << QStringList();
-    QTest::newRow("entry that will not open") << "f=AVSEQ01.DAT" << "" << "F:\\Mpegav\\*.dat" << QStringList();
+    QTest::newRow("E empty, the disc in G never looked at") << "e g=AVSEQ01.DAT"
+                                                            << "G:\\Mpegav\\AVSEQ01.DAT"
+                                                            << "E:\\Mpegav\\*.dat" << QStringList();
+    QTest::newRow("only J: I is searched") << "j=AVSEQ01.DAT"
+                                           << "J:\\Mpegav\\AVSEQ01.DAT"
+                                           << "I:\\Mpegav\\*.dat" << QStringList();
+    QTest::newRow("audio CD: nothing found") << "e="
+                                             << ""
+                                             << "E:\\Mpegav\\*.dat" << QStringList();
+    QTest::newRow("entry that will not open") << "f=AVSEQ01.DAT"
+                                              << ""
+                                              << "F:\\Mpegav\\*.dat" << QStringList();
   }
 
   void vcd() {
