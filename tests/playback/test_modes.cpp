@@ -145,6 +145,9 @@ class TestModes : public QObject {
     QVERIFY(r.mc().Position() != r.mc().Length());
     r.dev().advance(1);
     QCOMPARE(r.mc().Position(), r.mc().Length());
+    r.tick();  // which sets From to the start: Play after the end plays the file again
+    r.mc().button(MediaControl::Play)->click();
+    QCOMPARE(r.mc().Mode(), int(MediaDevice::Playing));
   }
 
   // A length the device is still measuring reads 0: no end and no
@@ -190,7 +193,7 @@ class TestModes : public QObject {
     QCOMPARE(r.fp.messages.boxes.size(), 1);
   }
 
-  // One file twice in a list: each entry plays in turn, and the window left without OK changes nothing.
+  // One file twice in a list: each entry plays in turn and the list wraps; the window left without OK changes nothing.
   void playlistGoesOn() {
     for (const bool frameClose : {false, true}) {
       Rig r;
@@ -206,7 +209,7 @@ class TestModes : public QObject {
       r.dev().advance(1000);
       r.tick();
       QCOMPARE(r.log.filter(QRegularExpression("^(open|stop|close)")), QStringList{"open " + r.at("a.wav")});
-      for (const int entry : {2, 3}) {
+      for (const int entry : {2, 3, 1}) {
         r.dev().advance(5000);
         r.tick();
         QCOMPARE(r.w.lsttrack->currentRow(), entry);
