@@ -10,17 +10,9 @@
 
 #include "app/ini_lines.h"
 #include "desktop/autoplay_registry.h"
+#include "fakes/fakes.h"
 
 namespace {
-void writeAll(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 const QString kEntry = QStringLiteral("Desktop Entry");
 
 // What earlier versions wrote at every start.
@@ -74,28 +66,28 @@ void TestAutoPlay::desktopFindsThisProgram() {
   const QString root = tmp.path();
   // The installed tree: lib/mirova/mirova and the bin/mirova link to it.
   const QString program = root + QStringLiteral("/lib/mirova/mirova");
-  writeAll(program, "#!/bin/sh\n");
+  writeFile(program, "#!/bin/sh\n");
   QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   QDir().mkpath(root + QStringLiteral("/bin"));
   QVERIFY(QFile::link(QStringLiteral("../lib/mirova/mirova"), root + QStringLiteral("/bin/mirova")));
   qputenv("PATH", (root + QStringLiteral("/bin:/usr/bin:/bin")).toLocal8Bit());
 
   const QString userPath = root + QStringLiteral("/home/applications/mirova.desktop");
-  if (!userBefore.isEmpty()) writeAll(userPath, QByteArray(userBefore).replace('@', root.toUtf8()));
+  if (!userBefore.isEmpty()) writeFile(userPath, QByteArray(userBefore).replace('@', root.toUtf8()));
   const QString installedPath = root + QStringLiteral("/share/applications/mirova.desktop");
   if (!installedExec.isEmpty())
-    writeAll(installedPath, "[Desktop Entry]\nType=Application\nName=Savrel超级播放器\nCategories=AudioVideo;\nExec=" +
-                                QString(installedExec).replace('@', root).toUtf8() +
-                                "\nMimeType=x-content/audio-cdda;x-content/video-vcd;\n");
-  const QByteArray before = readAll(userPath);
+    writeFile(installedPath, "[Desktop Entry]\nType=Application\nName=Savrel超级播放器\nCategories=AudioVideo;\nExec=" +
+                                 QString(installedExec).replace('@', root).toUtf8() +
+                                 "\nMimeType=x-content/audio-cdda;x-content/video-vcd;\n");
+  const QByteArray before = readFile(userPath);
 
   DesktopAutoPlayRegistry reg(root + QStringLiteral("/home"), root + QStringLiteral("/config"),
                               {root + QStringLiteral("/none"), root + QStringLiteral("/share")});
   for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(program);
 
   QCOMPARE(QFile::exists(userPath), after != int(After::Absent));
-  if (after == int(After::Unchanged)) QCOMPARE(readAll(userPath), before);
-  if (after == int(After::Written)) QVERIFY(readAll(userPath) != before);
+  if (after == int(After::Unchanged)) QCOMPARE(readFile(userPath), before);
+  if (after == int(After::Written)) QVERIFY(readFile(userPath) != before);
   // What the desktop does: the first mirova.desktop found, user's before installed.
   const IniLines found = IniLines::load(QFile::exists(userPath) ? userPath : installedPath);
   QCOMPARE(DesktopAutoPlayRegistry::execProgram(found.value(kEntry, QStringLiteral("Exec"))), program);
@@ -132,13 +124,13 @@ void TestAutoPlay::userFiles() {
   const QByteArray users =
       "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
       "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n";
-  writeAll(mimeapps, users);
+  writeFile(mimeapps, users);
   DesktopAutoPlayRegistry reg(data.path(), config.path(), {});
   for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(program);
   const QString desktopFile = data.path() + QStringLiteral("/applications/mirova.desktop");
   QCOMPARE(QFile::exists(desktopFile), !refused);
   if (refused) {  // the user's associations untouched
-    QCOMPARE(readAll(mimeapps), users);
+    QCOMPARE(readFile(mimeapps), users);
     return;
   }
   const IniLines found = IniLines::load(desktopFile);
@@ -148,7 +140,7 @@ void TestAutoPlay::userFiles() {
   validate.start(QStringLiteral("desktop-file-validate"), {desktopFile});
   QVERIFY(validate.waitForFinished());
   QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
-  QCOMPARE(readAll(mimeapps),
+  QCOMPARE(readFile(mimeapps),
            "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=mirova.desktop;\n\n"
            "[Added Associations]\nx-content/audio-cdda=mirova.desktop;other.desktop;\nimage/png=viewer.desktop;\n");
 }
@@ -174,9 +166,9 @@ void TestAutoPlay::damagedMimeApps() {
   QFETCH(QByteArray, after);
   QTemporaryDir data, config;
   const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
-  writeAll(mimeapps, content);
+  writeFile(mimeapps, content);
   DesktopAutoPlayRegistry(data.path(), config.path(), {}).registerAudioCdCommand(QStringLiteral("/opt/mirova/mirova"));
-  QCOMPARE(readAll(mimeapps), after.isNull() ? content : after);
+  QCOMPARE(readFile(mimeapps), after.isNull() ? content : after);
   QCOMPARE(QDir(config.path()).entryList(QDir::Files), QStringList{"mimeapps.list"});
 }
 

@@ -22,15 +22,6 @@
 #include "fakes/fakes.h"
 
 namespace {
-QByteArray readBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeAll(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile f(path);
-  if (f.open(QIODevice::WriteOnly)) f.write(bytes);
-}
 // Root reads any file; without these powers a write-only file is unreadable to its owner, root or not.
 auto dropDacOverride() {
   __user_cap_header_struct h{_LINUX_CAPABILITY_VERSION_3, 0};
@@ -93,7 +84,7 @@ void TestPlatform::settingsFileKept() {
   QFETCH(QByteArray, aside);
   QTemporaryDir dir;
   const QString path = dir.path() + QStringLiteral("/mirova/mirova.ini");
-  writeAll(path, content);
+  writeFile(path, content);
   if (unreadable) QFile::setPermissions(path, QFileDevice::WriteOwner);
   {
     const auto restore = dropDacOverride();
@@ -103,8 +94,8 @@ void TestPlatform::settingsFileKept() {
     QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QString(unreadable ? "1" : "0"));
   }
   QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  QCOMPARE(readBytes(path), after);
-  QCOMPARE(readBytes(path + QStringLiteral(".damaged")), aside);
+  QCOMPARE(readFile(path), after);
+  QCOMPARE(readFile(path + QStringLiteral(".damaged")), aside);
 }
 
 void TestPlatform::instanceLock_data() {
@@ -142,12 +133,12 @@ void TestPlatform::instanceLock() {
     if (leftover == "other host") {  // a real lock of this process, as another machine sharing the folder
       QLockFile real(d + "run/mirova/mirova.lock");
       QVERIFY(real.tryLock(0));
-      QList<QByteArray> lines = readBytes(d + "run/mirova/mirova.lock").split('\n');
+      QList<QByteArray> lines = readFile(d + "run/mirova/mirova.lock").split('\n');
       real.unlock();
       lines[2] = "elsewhere.example";
       leftover = lines.join('\n');
     }
-    writeAll(d + "run/mirova/mirova.lock", leftover);
+    writeFile(d + "run/mirova/mirova.lock", leftover);
   }
   const QByteArray saved[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("TMPDIR"), qgetenv("XDG_CONFIG_HOME")};
   const auto restoreEnv = qScopeGuard([&saved] {

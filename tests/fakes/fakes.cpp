@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/fakes.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <algorithm>
 
@@ -192,4 +194,15 @@ void TestWindow::playList(const QString& folder, const QStringList& names) {
   w.lsttrack->addItems(names);
   w.multidir = folder;
   w.readmulti();
+}
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }

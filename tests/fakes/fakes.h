@@ -237,6 +237,10 @@ struct TestWindow {
   void playList(const QString& folder, const QStringList& names);
 };
 
+// A file's bytes, empty when it cannot be read; a file written whole, its folder made first.
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
+
 // A click on a row of the list and, with `twice`, the double-click after it,
 // as the user makes them.
 void clickRow(QListWidget* list, int row, bool twice = false);

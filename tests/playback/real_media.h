@@ -25,15 +25,9 @@ inline bool ffmpeg(const QStringList& sources, const QStringList& options, const
   return QProcess::execute("ffmpeg", args + options + QStringList{file}) == 0;
 }
 
-inline QByteArray read(const QString& file) {
-  QFile f(file);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool write(const QString& file, const QByteArray& bytes) {
-  QFile f(file);
-  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+// The same as readFile and writeFile, by their older names.
+inline QByteArray read(const QString& file) { return readFile(file); }
+inline bool write(const QString& file, const QByteArray& bytes) { return writeFile(file, bytes); }
 
 // The main window on the fakes, with the machine's real media devices.
 struct Window : TestWindow {

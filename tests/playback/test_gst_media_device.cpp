@@ -30,7 +30,7 @@ class TestGstMediaDevice : public QObject {
     QVERIFY(realmedia::ffmpeg(sources, options, path(name)));
   }
   int peak() { return sink_.peak(); }  // the loudest sample the monitor recorded since the last call
-  void write(const QString& name, const QByteArray& bytes) { QVERIFY(realmedia::write(path(name), bytes)); }
+  void write(const QString& name, const QByteArray& bytes) { QVERIFY(writeFile(path(name), bytes)); }
 
   void startMonitor() { QVERIFY2(sink_.start(), "parec did not start"); }  // again after the server restarted
 
@@ -51,14 +51,14 @@ class TestGstMediaDevice : public QObject {
     // announces 1 s of the 6 s that play.
     ffmpeg({"sine=frequency=440:duration=1"}, {"-ac", "2", "-b:a", "128k"}, "part1.mp3");
     ffmpeg({"sine=frequency=660:duration=5"}, {"-ac", "2", "-b:a", "128k"}, "part2.mp3");
-    write("joined.mp3", realmedia::read(path("part1.mp3")) + realmedia::read(path("part2.mp3")));
+    write("joined.mp3", readFile(path("part1.mp3")) + readFile(path("part2.mp3")));
     // Two minutes of variable rate without a length header: measured by a
     // read of the whole file (slowed down in test_gst_media_device_slow_disk).
     ffmpeg({"anoisesrc=d=120:c=pink:a=0.2", "sine=f=300:d=120"},
            {"-filter_complex", "[0][1]amix", "-ac", "2", "-q:a", "0", "-write_xing", "0"}, "slow_vbr.mp3");
     write("notes.mid", realmedia::midi());
-    write("AVSEQ01.DAT", fixtures::wrapCdxa(realmedia::read(path("vcd.mpg"))));
-    write("cut.mpg", realmedia::read(path("bars.mpg")).left(100));
+    write("AVSEQ01.DAT", fixtures::wrapCdxa(readFile(path("vcd.mpg"))));
+    write("cut.mpg", readFile(path("bars.mpg")).left(100));
     QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.wav")).constData(), 0600), 0);
     startMonitor();
   }

@@ -11,7 +11,7 @@
 #include "core/range_scrollbar.h"
 #include "desktop/mpris.h"
 #include "fakes/fakes.h"
-#include "playback/media_fixtures.h"
+#include "playback/real_media.h"
 
 namespace {
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
@@ -96,11 +96,8 @@ class TestMpris : public QObject {
 
  private Q_SLOTS:
   void initTestCase() {
-    for (const auto& [name, source] :
-         {std::pair{"a.wav", "sine=frequency=440:duration=20"}, std::pair{"b.wav", "sine=frequency=880:duration=9"}})
-      QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-ac", "2", "-ar",
-                                            "44100", dir_.filePath(name)}),
-               0);
+    QVERIFY(realmedia::ffmpeg({"sine=frequency=440:duration=20"}, {"-ac", "2"}, dir_.filePath("a.wav")));
+    QVERIFY(realmedia::ffmpeg({"sine=frequency=880:duration=9"}, {"-ac", "2"}, dir_.filePath("b.wav")));
     QVERIFY2(sink_.start(), "parec did not start");
     client_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "media applet");
     QVERIFY2(client_.isConnected(), "no session bus: run under dbus-run-session");
