@@ -13,14 +13,14 @@ case "${1:-}" in
   *) echo "usage: tools/test.sh [--long-soak]" >&2; exit 2 ;;
 esac
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [[ "${MIROVA_SKIP_DEPS:-0}" != 1 ]]; then
-  "$root/tools/install-deps.sh" packages-run.txt packages-test.txt
-fi
-jobs=$(nproc)
 # Each phase's wall time, printed as it ends and again at the end.
 SECONDS=0 last=0 times=()
 phase() { times+=("$(printf '%-22s %4d s' "$1" $((SECONDS - last)))"); echo "== ${times[-1]}"; last=$SECONDS; }
+if [[ "${MIROVA_SKIP_DEPS:-0}" != 1 ]]; then
+  "$root/tools/install-deps.sh" packages-run.txt packages-test.txt
+fi
 phase "installing packages"
+jobs=$(nproc)
 "$root/tools/check-format.sh"
 # The tests are switched on explicitly: tools/run.sh configures the same build
 # folder without them, and a cached "off" must not turn this into a run of
