@@ -86,7 +86,7 @@ void FakeMediaDevice::open(const QString& fileName) {
   s_.log << QStringLiteral("open ") + fileName;
   if (cd_) {
     if (!s_.discTracks) throw basic::Error(68, QStringLiteral("No disc"));
-    len_ = 3600000;
+    len_ = s_.discMs;
     mode_ = Stopped;
     s_.current = this;
     return;
@@ -97,6 +97,13 @@ void FakeMediaDevice::open(const QString& fileName) {
   pos_ = 0;
   mode_ = Stopped;
   s_.current = this;
+}
+
+int FakeMediaDevice::currentTrack() {
+  int track = 1;
+  for (qsizetype i = 1; i < s_.trackStartsMs.size(); ++i)
+    if (pos_ >= s_.trackStartsMs[i]) track = int(i) + 1;
+  return track;
 }
 
 void FakeMediaDevice::play() {

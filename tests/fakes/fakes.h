@@ -136,6 +136,8 @@ class FakeMediaDevice : public MediaDevice {
     QHash<QString, qint64> lengths;  // file name -> length ms; others fail to open
     std::optional<int> discTracks;   // the "cdaudio" device: tracks on the disc; none: no disc
     int firstTrack = 1;              // and the number of its first
+    qint64 discMs = 3600000;         // its length
+    QList<qint64> trackStartsMs;     // where its tracks start, when the test says
     QStringList log;                 // "open X", "play", "seek N", ...
     FakeMediaDevice* current = nullptr;
   };
@@ -152,6 +154,8 @@ class FakeMediaDevice : public MediaDevice {
   double framesPerSecond() override { return 25.0; }
   int tracks() override { return cd_ ? s_.discTracks.value_or(0) : 1; }
   int firstTrack() override { return cd_ ? s_.firstTrack : 1; }
+  int currentTrack() override;
+  qint64 trackStartMs(int track) override { return s_.trackStartsMs.value(track - 1); }
   void eject() override { s_.log << QStringLiteral("eject"); }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped

@@ -15,26 +15,6 @@
 
 namespace {
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-
-// A disc of three tracks starting at 0, 60 and 150 s, 200 s in all.
-class FakeDisc : public FakeMediaDevice {
- public:
-  using FakeMediaDevice::FakeMediaDevice;
-  int tracks() override { return 3; }
-  int currentTrack() override { return positionMs() >= 150000 ? 3 : positionMs() >= 60000 ? 2 : 1; }
-  qint64 trackStartMs(int t) override { return t == 3 ? 150000 : t == 2 ? 60000 : 0; }
-};
-
-class DiscMedia : public MediaDeviceFactory {
- public:
-  FakeMediaDevice::Script script;
-  FakeDisc* disc = nullptr;
-  std::unique_ptr<MediaDevice> create(const QString&) override {
-    auto d = std::make_unique<FakeDisc>(script, false);  // a file-like length; tracks from FakeDisc
-    disc = d.get();
-    return d;
-  }
-};
 }  // namespace
 
 // The main window on fakes but real media devices, published on the bus.
@@ -288,17 +268,15 @@ class TestMpris : public QObject {
     QFETCH(QString, title);
     QFETCH(qlonglong, lengthUs);
     QFETCH(qlonglong, positionUs);
-    FakePlatform fp;
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    DiscMedia media;
-    media.script.lengths[QString()] = 200000;
-    Platform p = fp.platform(media);
-    frmcd w(p);
-    w.start();
-    Mpris mpris(w);  // not published: read as the bus would
-    w.mcicdplayer->setDeviceType("cdaudio");
-    w.mcicdplayer->setCommand("open");
-    media.disc->setPosition(positionMs);
+    TestWindow t([](FakePlatform& fp) {  // a disc of three tracks starting at 0, 60 and 150 s, 200 s in all
+      fp.media.script.discTracks = 3;
+      fp.media.script.discMs = 200000;
+      fp.media.script.trackStartsMs = {0, 60000, 150000};
+    });
+    Mpris mpris(t.w);  // not published: read as the bus would
+    t.w.mcicdplayer->setDeviceType("cdaudio");
+    t.w.mcicdplayer->setCommand("open");
+    t.fp.media.script.current->setPosition(positionMs);
     const QVariantMap md = mpris.metadata();
     QCOMPARE(md.value("xesam:title").toString(), title);
     QCOMPARE(md.value("mpris:length").toLongLong(), lengthUs);
