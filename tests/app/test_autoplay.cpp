@@ -1,24 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The audio CD registration beside an installed desktop entry: the entry the
-// desktop finds first runs this program, and stays in the menus.
+// The audio CD registration: the entry the desktop finds first runs this
+// program, beside an installed entry too; the user's other associations are
+// kept, and a file that cannot be read whole is never replaced.
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/ini_lines.h"
 #include "desktop/autoplay_registry.h"
+#include "fakes/fakes.h"
 
 namespace {
-void writeAll(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 const QString kEntry = QStringLiteral("Desktop Entry");
 
 // What earlier versions wrote at every start.
@@ -32,8 +26,10 @@ class TestAutoPlay : public QObject {
  private Q_SLOTS:
   void desktopFindsThisProgram_data();
   void desktopFindsThisProgram();
-  void execRoundTrip_data();
-  void execRoundTrip();
+  void userFiles_data();
+  void userFiles();
+  void damagedMimeApps_data();
+  void damagedMimeApps();
 };
 
 enum class After { Absent, Unchanged, Written };
@@ -70,28 +66,28 @@ void TestAutoPlay::desktopFindsThisProgram() {
   const QString root = tmp.path();
   // The installed tree: lib/mirova/mirova and the bin/mirova link to it.
   const QString program = root + QStringLiteral("/lib/mirova/mirova");
-  writeAll(program, "#!/bin/sh\n");
+  writeFile(program, "#!/bin/sh\n");
   QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   QDir().mkpath(root + QStringLiteral("/bin"));
   QVERIFY(QFile::link(QStringLiteral("../lib/mirova/mirova"), root + QStringLiteral("/bin/mirova")));
   qputenv("PATH", (root + QStringLiteral("/bin:/usr/bin:/bin")).toLocal8Bit());
 
   const QString userPath = root + QStringLiteral("/home/applications/mirova.desktop");
-  if (!userBefore.isEmpty()) writeAll(userPath, QByteArray(userBefore).replace('@', root.toUtf8()));
+  if (!userBefore.isEmpty()) writeFile(userPath, QByteArray(userBefore).replace('@', root.toUtf8()));
   const QString installedPath = root + QStringLiteral("/share/applications/mirova.desktop");
   if (!installedExec.isEmpty())
-    writeAll(installedPath, "[Desktop Entry]\nType=Application\nName=Savrel超级播放器\nCategories=AudioVideo;\nExec=" +
-                                QString(installedExec).replace('@', root).toUtf8() +
-                                "\nMimeType=x-content/audio-cdda;x-content/video-vcd;\n");
-  const QByteArray before = readAll(userPath);
+    writeFile(installedPath, "[Desktop Entry]\nType=Application\nName=Savrel超级播放器\nCategories=AudioVideo;\nExec=" +
+                                 QString(installedExec).replace('@', root).toUtf8() +
+                                 "\nMimeType=x-content/audio-cdda;x-content/video-vcd;\n");
+  const QByteArray before = readFile(userPath);
 
   DesktopAutoPlayRegistry reg(root + QStringLiteral("/home"), root + QStringLiteral("/config"),
                               {root + QStringLiteral("/none"), root + QStringLiteral("/share")});
   for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(program);
 
   QCOMPARE(QFile::exists(userPath), after != int(After::Absent));
-  if (after == int(After::Unchanged)) QCOMPARE(readAll(userPath), before);
-  if (after == int(After::Written)) QVERIFY(readAll(userPath) != before);
+  if (after == int(After::Unchanged)) QCOMPARE(readFile(userPath), before);
+  if (after == int(After::Written)) QVERIFY(readFile(userPath) != before);
   // What the desktop does: the first mirova.desktop found, user's before installed.
   const IniLines found = IniLines::load(QFile::exists(userPath) ? userPath : installedPath);
   QCOMPARE(DesktopAutoPlayRegistry::execProgram(found.value(kEntry, QStringLiteral("Exec"))), program);
@@ -108,16 +104,72 @@ void TestAutoPlay::desktopFindsThisProgram() {
            QStringLiteral("mirova.desktop;"));
 }
 
-void TestAutoPlay::execRoundTrip_data() {
+// Run twice on a program path with characters a desktop entry must quote:
+// the desktop's own checker accepts the entry, its Exec= runs this program,
+// and the user's associations stay beside it. One it cannot carry is refused.
+void TestAutoPlay::userFiles_data() {
   QTest::addColumn<QString>("program");
+  QTest::addColumn<bool>("refused");
   for (const char* p : {"/usr/lib/mirova/mirova", "/my apps/100%/mirova", "/a\"b/`x`/$HOME/mirova",
-                        "/back\\slash/mirova", "/tab\there/it's/mirova"})
-    QTest::newRow(p) << QString::fromUtf8(p);
+                        "/back\\slash/mirova", "/tab\there/it's/mirova", "/opt/a\nb\rc/mirova"})
+    QTest::newRow(p) << QString::fromUtf8(p) << false;
+  QTest::newRow("escape character") << "/opt/a\x1b[2J/mirova" << true;
 }
 
-void TestAutoPlay::execRoundTrip() {
+void TestAutoPlay::userFiles() {
   QFETCH(QString, program);
-  QCOMPARE(DesktopAutoPlayRegistry::execProgram(DesktopAutoPlayRegistry::execValue(program)), program);
+  QFETCH(bool, refused);
+  QTemporaryDir data, config;
+  const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
+  const QByteArray users =
+      "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
+      "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n";
+  writeFile(mimeapps, users);
+  DesktopAutoPlayRegistry reg(data.path(), config.path(), {});
+  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(program);
+  const QString desktopFile = data.path() + QStringLiteral("/applications/mirova.desktop");
+  QCOMPARE(QFile::exists(desktopFile), !refused);
+  if (refused) {  // the user's associations untouched
+    QCOMPARE(readFile(mimeapps), users);
+    return;
+  }
+  const IniLines found = IniLines::load(desktopFile);
+  if (!program.contains('\n'))  // execProgram does not undo the \n and \r escapes yet
+    QCOMPARE(DesktopAutoPlayRegistry::execProgram(found.value(kEntry, QStringLiteral("Exec"))), program);
+  QProcess validate;
+  validate.start(QStringLiteral("desktop-file-validate"), {desktopFile});
+  QVERIFY(validate.waitForFinished());
+  QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
+  QCOMPARE(readFile(mimeapps),
+           "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=mirova.desktop;\n\n"
+           "[Added Associations]\nx-content/audio-cdda=mirova.desktop;other.desktop;\nimage/png=viewer.desktop;\n");
+}
+
+// Every other association of the desktop lives in this file: one that cannot
+// be read whole is never replaced.
+void TestAutoPlay::damagedMimeApps_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QByteArray>("after");  // null: unchanged
+  QByteArray many("[Added Associations]\n");
+  for (int i = 0; many.size() <= 1 << 20; ++i) many += "image/x-" + QByteArray::number(i) + "=viewer.desktop;\n";
+  QTest::newRow("not UTF-8") << QByteArray("[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n")
+                             << QByteArray(
+                                    "[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n"
+                                    "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
+                                    "x-content/audio-cdda=mirova.desktop;\n");
+  QTest::newRow("binary") << QByteArray("[Added Associations]\n\x00\x01", 23) << QByteArray();
+  QTest::newRow("over a megabyte") << many << QByteArray();
+}
+
+void TestAutoPlay::damagedMimeApps() {
+  QFETCH(QByteArray, content);
+  QFETCH(QByteArray, after);
+  QTemporaryDir data, config;
+  const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
+  writeFile(mimeapps, content);
+  DesktopAutoPlayRegistry(data.path(), config.path(), {}).registerAudioCdCommand(QStringLiteral("/opt/mirova/mirova"));
+  QCOMPARE(readFile(mimeapps), after.isNull() ? content : after);
+  QCOMPARE(QDir(config.path()).entryList(QDir::Files), QStringList{"mimeapps.list"});
 }
 
 QTEST_GUILESS_MAIN(TestAutoPlay)

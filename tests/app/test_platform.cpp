@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The platform pieces on the real files they write, and the file dialog contract.
+// The settings file and the instance lock on the real files they write, and the file dialog contract.
 #include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,7 +12,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QLockFile>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,23 +19,9 @@
 #include "app/instance_lock.h"
 #include "app/settings_store.h"
 #include "base/basic.h"
-#include "desktop/autoplay_registry.h"
 #include "fakes/fakes.h"
 
 namespace {
-QString readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-QByteArray readBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeAll(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile f(path);
-  if (f.open(QIODevice::WriteOnly)) f.write(bytes);
-}
 // Root reads any file; without these powers a write-only file is unreadable to its owner, root or not.
 auto dropDacOverride() {
   __user_cap_header_struct h{_LINUX_CAPABILITY_VERSION_3, 0};
@@ -57,10 +42,6 @@ class TestPlatform : public QObject {
   void settingsValueCannotInjectKeys();
   void settingsFileKept_data();
   void settingsFileKept();
-  void autoPlayMimeApps_data();
-  void autoPlayMimeApps();
-  void autoPlayFiles_data();
-  void autoPlayFiles();
   void instanceLock_data();
   void instanceLock();
   void dialogFilters_data();
@@ -103,7 +84,7 @@ void TestPlatform::settingsFileKept() {
   QFETCH(QByteArray, aside);
   QTemporaryDir dir;
   const QString path = dir.path() + QStringLiteral("/mirova/mirova.ini");
-  writeAll(path, content);
+  writeFile(path, content);
   if (unreadable) QFile::setPermissions(path, QFileDevice::WriteOwner);
   {
     const auto restore = dropDacOverride();
@@ -113,78 +94,8 @@ void TestPlatform::settingsFileKept() {
     QCOMPARE(store.read(kApp, kKj, QStringLiteral("cd"), QStringLiteral("1")), QString(unreadable ? "1" : "0"));
   }
   QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  QCOMPARE(readBytes(path), after);
-  QCOMPARE(readBytes(path + QStringLiteral(".damaged")), aside);
-}
-
-// Every other association of the desktop lives in this file: one that cannot
-// be read whole is never replaced.
-void TestPlatform::autoPlayMimeApps_data() {
-  QTest::addColumn<QByteArray>("content");
-  QTest::addColumn<QByteArray>("after");  // null: unchanged
-  QByteArray many("[Added Associations]\n");
-  for (int i = 0; many.size() <= 1 << 20; ++i) many += "image/x-" + QByteArray::number(i) + "=viewer.desktop;\n";
-  QTest::newRow("not UTF-8") << QByteArray("[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n")
-                             << QByteArray(
-                                    "[Default Applications]\ntext/x-caf\xe9=caf\xe9.desktop\n"
-                                    "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
-                                    "x-content/audio-cdda=mirova.desktop;\n");
-  QTest::newRow("binary") << QByteArray("[Added Associations]\n\x00\x01", 23) << QByteArray();
-  QTest::newRow("over a megabyte") << many << QByteArray();
-}
-
-void TestPlatform::autoPlayMimeApps() {
-  QFETCH(QByteArray, content);
-  QFETCH(QByteArray, after);
-  QTemporaryDir data, config;
-  const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
-  writeAll(mimeapps, content);
-  DesktopAutoPlayRegistry(data.path(), config.path(), {}).registerAudioCdCommand(QStringLiteral("/opt/mirova/mirova"));
-  QCOMPARE(readBytes(mimeapps), after.isNull() ? content : after);
-  QCOMPARE(QDir(config.path()).entryList(QDir::Files), QStringList{"mimeapps.list"});
-}
-
-void TestPlatform::autoPlayFiles_data() {
-  QTest::addColumn<QString>("command");
-  QTest::addColumn<QString>("exec");  // the Exec= line as written; empty: nothing registered
-  QTest::newRow("blank and percent") << "/my apps/100%/mirova"
-                                     << R"(Exec="/my apps/100%%/mirova")";
-  QTest::newRow("newline") << "/opt/a\nb/mirova"
-                           << R"(Exec="/opt/a\nb/mirova")";
-  QTest::newRow("tab and return") << "/opt/a\tb\rc/mirova"
-                                  << R"(Exec="/opt/a\tb\rc/mirova")";
-  QTest::newRow("escape character") << "/opt/a\x1b[2J/mirova" << QString();
-}
-
-void TestPlatform::autoPlayFiles() {
-  QFETCH(QString, command);
-  QFETCH(QString, exec);
-  QTemporaryDir data, config;
-  const QString mimeapps = config.path() + QStringLiteral("/mimeapps.list");
-  const QByteArray users =
-      "# user's own\n[Default Applications]\ntext/html=firefox.desktop\nx-content/audio-cdda=other.desktop;\n\n"
-      "[Added Associations]\nx-content/audio-cdda=other.desktop;\nimage/png=viewer.desktop;\n";
-  writeAll(mimeapps, users);
-  DesktopAutoPlayRegistry reg(data.path(), config.path(), {});
-  for (int run = 0; run < 2; ++run) reg.registerAudioCdCommand(command);
-
-  const QString desktopFile = data.path() + QStringLiteral("/applications/mirova.desktop");
-  if (exec.isEmpty()) {  // refused: no desktop file, the user's associations untouched
-    QVERIFY(!QFile::exists(desktopFile));
-    QCOMPARE(readAll(mimeapps), QString::fromUtf8(users));
-    return;
-  }
-  const QStringList lines = readAll(desktopFile).split(QLatin1Char('\n'));
-  QCOMPARE(lines.filter(QStringLiteral("Exec=")), QStringList{exec});
-  QVERIFY(lines.contains(QStringLiteral("MimeType=x-content/audio-cdda;")));
-  QProcess validate;  // the desktop's own checker reads the file as the desktop will
-  validate.start(QStringLiteral("desktop-file-validate"), {desktopFile});
-  QVERIFY(validate.waitForFinished());
-  QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
-  QCOMPARE(readAll(mimeapps),
-           QStringLiteral("# user's own\n[Default Applications]\ntext/html=firefox.desktop\n"
-                          "x-content/audio-cdda=mirova.desktop;\n\n[Added Associations]\n"
-                          "x-content/audio-cdda=mirova.desktop;other.desktop;\nimage/png=viewer.desktop;\n"));
+  QCOMPARE(readFile(path), after);
+  QCOMPARE(readFile(path + QStringLiteral(".damaged")), aside);
 }
 
 void TestPlatform::instanceLock_data() {
@@ -222,12 +133,12 @@ void TestPlatform::instanceLock() {
     if (leftover == "other host") {  // a real lock of this process, as another machine sharing the folder
       QLockFile real(d + "run/mirova/mirova.lock");
       QVERIFY(real.tryLock(0));
-      QList<QByteArray> lines = readBytes(d + "run/mirova/mirova.lock").split('\n');
+      QList<QByteArray> lines = readFile(d + "run/mirova/mirova.lock").split('\n');
       real.unlock();
       lines[2] = "elsewhere.example";
       leftover = lines.join('\n');
     }
-    writeAll(d + "run/mirova/mirova.lock", leftover);
+    writeFile(d + "run/mirova/mirova.lock", leftover);
   }
   const QByteArray saved[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("TMPDIR"), qgetenv("XDG_CONFIG_HOME")};
   const auto restoreEnv = qScopeGuard([&saved] {

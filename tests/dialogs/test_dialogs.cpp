@@ -4,20 +4,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/frmcd.h"
 #include "dialogs/about.h"
 #include "dialogs/capture_notice.h"
 #include "dialogs/help.h"
 #include "fakes/fakes.h"
 
-struct Fixture {
-  FakePlatform fp;
-  Platform p = fp.platform();
-  frmcd w{p};
-  Fixture() {
-    fp.pictures.add(QStringLiteral("/opt/mirova/bg.bmp"));
-    w.start();
-  }
+struct Fixture : TestWindow {
   ~Fixture() { delete w.aboutWindow, delete w.helpWindow; }
   void open(const char* action) { w.action(QString::fromLatin1(action))->trigger(); }
 };

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Shared steps of the end-to-end scripts: a private HOME, the main window,
-# the menu from the keyboard, recording the sink, counting results.
+# the menu from the keyboard, the player's end, recording the sink, counting results.
 passes=0 failures=0
 pass() { echo "PASS: $*"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -23,6 +23,17 @@ e2e_wait_window() {
   done
   return 1
 }
+
+# Waits up to 10 s for process $1 to end; when it does not, says so and ends it.
+e2e_wait_end() {
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null; return 0; }; sleep 0.1; done
+  fail "the player did not end"
+  kill "$1"
+  return 1
+}
+
+# 文件(&F) > 退出(&X) in window $1 of process $2: the ordinary close.
+e2e_quit() { e2e_keys "$1" alt+f x && e2e_wait_end "$2"; }
 
 e2e_focus() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; }
 

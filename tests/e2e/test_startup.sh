@@ -11,12 +11,6 @@ title='^Savrel超级播放器$'
 logs=$(mktemp -d)
 geometry() { xdotool getwindowgeometry --shell "$win" | grep -v WINDOW | tr '\n' ' '; }
 files() { find "$E2E_HOME" -path "$XDG_RUNTIME_DIR" -prune -o -type f -printf '%p %T@ %s\n' | sort; }
-quit() {  # 文件(&F) > 退出(&X), the ordinary close
-  e2e_keys "$win" alt+f x
-  for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-  kill -0 $pid 2>/dev/null && { fail "player did not end after 退出"; kill $pid; }
-  wait $pid 2>/dev/null
-}
 
 "$bin" >"$logs/first.log" 2>&1 &
 pid=$!
@@ -41,7 +35,7 @@ xdotool windowsize --sync "$win" 300 220
 xdotool windowmove --sync "$win" 140 90
 sleep 0.5
 want=$(geometry)
-quit
+e2e_quit "$win" "$pid"
 for k in height width top left; do
   grep -qi "^$k=" "$ini" && pass "closing wrote $k" || fail "closing did not write $k"
 done
@@ -55,6 +49,6 @@ win=$(e2e_wait_window "$title") || { fail "no window at the next start"; exit 1;
 sleep 0.5
 got=$(geometry)
 [[ "$got" == "$want" ]] && pass "restored at $got" || fail "restored at $got, closed at $want"
-quit
+e2e_quit "$win" "$pid"
 rm -rf "$E2E_HOME" "$logs"
 e2e_done

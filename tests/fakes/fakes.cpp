@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/fakes.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <algorithm>
 
 #include "base/basic.h"
+#include "playback/media_backends.h"
+#include "playback/media_control.h"
 
 QString FakeSettings::read(const QString&, const QString& section, const QString& key, const QString& fallback) const {
   const auto it = values.constFind(id(section, key));
@@ -83,7 +87,7 @@ void FakeMediaDevice::open(const QString& fileName) {
   if (cd_) {
     if (!s_.discTracks) throw basic::Error(68, QStringLiteral("No disc"));
     identity_ = s_.identity;
-    len_ = 3600000;
+    len_ = s_.discMs;
     mode_ = Stopped;
     s_.current = this;
     return;
@@ -99,6 +103,13 @@ void FakeMediaDevice::open(const QString& fileName) {
 void FakeMediaDevice::eject() {
   s_.log << QStringLiteral("eject");
   if (!s_.ejectFails.isEmpty()) throw basic::Error(262, s_.ejectFails);
+}
+
+int FakeMediaDevice::currentTrack() {
+  int track = 1;
+  for (qsizetype i = 1; i < s_.trackStartsMs.size(); ++i)
+    if (pos_ >= s_.trackStartsMs[i]) track = int(i) + 1;
+  return track;
 }
 
 void FakeMediaDevice::play() {
@@ -191,4 +202,36 @@ void clickRow(QListWidget* list, int row, bool twice) {
   const QPoint at = list->visualItemRect(list->item(row)).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
   if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+TestWindow::TestWindow(const std::function<void(FakePlatform&)>& setUp, Media media, bool start)
+    : real(media == Real ? makeSystemMediaDevices(fp.drives) : nullptr),
+      p(real ? fp.platform(*real) : fp.platform()),
+      w(p) {
+  fp.pictures.add(fp.programFolder + QStringLiteral("/bg.bmp"));
+  if (setUp) setUp(fp);
+  if (start) w.start();
+}
+
+QStringList TestWindow::rows() const {
+  QStringList t;
+  for (int i = 0; i < w.lsttrack->count(); ++i) t << w.lsttrack->item(i)->text();
+  return t;
+}
+
+void TestWindow::playList(const QString& folder, const QStringList& names) {
+  w.lsttrack->addItems(names);
+  w.multidir = folder;
+  w.readmulti();
+}
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }

@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "app/common_dialog.h"
+#include "app/frmcd.h"
 #include "app/instance_lock.h"
 #include "app/platform.h"
 #include "app/settings_store.h"
@@ -29,6 +30,7 @@
 #include "desktop/autoplay_registry.h"
 #include "disc/drives.h"
 #include "pictures/screen_grabber.h"
+#include "playback/media_control.h"
 #include "playback/media_device.h"
 #include "volume/mixer.h"
 
@@ -139,6 +141,8 @@ class FakeMediaDevice : public MediaDevice {
     int firstTrack = 1;              // and the number of its first
     QString identity;                // what tells the disc from another
     QString ejectFails;              // the drive's reason when its door will not move
+    qint64 discMs = 3600000;         // its length
+    QList<qint64> trackStartsMs;     // where its tracks start, when the test says
     QStringList log;                 // "open X", "play", "seek N", ...
     FakeMediaDevice* current = nullptr;
   };
@@ -157,6 +161,8 @@ class FakeMediaDevice : public MediaDevice {
   int firstTrack() override { return cd_ ? s_.firstTrack : 1; }
   void eject() override;
   QString discIdentity() override { return identity_; }
+  int currentTrack() override;
+  qint64 trackStartMs(int track) override { return s_.trackStartsMs.value(track - 1); }
 
   void advance(qint64 ms);  // plays on; at the end, position = length and mode stopped
   void setPosition(qint64 ms) { pos_ = ms; }
@@ -245,6 +251,25 @@ struct StallMeter {
     widest = 0;
   }
 };
+
+// The main window over the fakes, or over the machine's real media devices,
+// with the default background; `setUp` scripts the fakes before it starts.
+struct TestWindow {
+  enum Media { Fakes, Real };
+  explicit TestWindow(const std::function<void(FakePlatform&)>& setUp = {}, Media media = Fakes, bool start = true);
+  FakePlatform fp;
+  std::unique_ptr<MediaDeviceFactory> real;
+  Platform p;
+  frmcd w;
+  MediaControl& mc() const { return *w.mcicdplayer; }
+  QStringList rows() const;  // the texts of the list
+  // Takes these files of one folder over as the playlist and plays entry 1.
+  void playList(const QString& folder, const QStringList& names);
+};
+
+// A file's bytes, empty when it cannot be read; a file written whole, its folder made first.
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // A click on a row of the list and, with `twice`, the double-click after it,
 // as the user makes them.

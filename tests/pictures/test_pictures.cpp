@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/frmcd.h"
 #include "fakes/fakes.h"
 #include "pictures/qt_screen_grabber.h"
 
@@ -29,14 +28,14 @@ class TestPictures : public QObject {
   }
   void background() {
     QFETCH(QStringList, answers);
-    FakePlatform fp;
-    fp.settings.set(QStringLiteral("size"), QStringLiteral("bg"), QStringLiteral("/saved/s.bmp"));
-    fp.pictures.add(QStringLiteral("/saved/s.bmp"), {30, 30}, Qt::yellow);
-    fp.pictures.add(QStringLiteral("/pics/a b.bmp"), {30, 30}, Qt::red);
-    fp.pictures.notPictures << QStringLiteral("/pics/notes.txt");
-    Platform p = fp.platform();
-    frmcd w(p);
-    w.start();
+    TestWindow t([](FakePlatform& fp) {
+      fp.settings.set(QStringLiteral("size"), QStringLiteral("bg"), QStringLiteral("/saved/s.bmp"));
+      fp.pictures.add(QStringLiteral("/saved/s.bmp"), {30, 30}, Qt::yellow);
+      fp.pictures.add(QStringLiteral("/pics/a b.bmp"), {30, 30}, Qt::red);
+      fp.pictures.notPictures << QStringLiteral("/pics/notes.txt");
+    });
+    FakePlatform& fp = t.fp;
+    frmcd& w = t.w;
     w.reload();  // rebuilt controls must not connect the menu twice
     fp.settings.writes.clear();
     for (const QString& answer : answers) {
@@ -56,13 +55,13 @@ class TestPictures : public QObject {
       return int(std::count(px, px + rgb.width() * rgb.height(), c.rgb()));
     };
     QTemporaryDir dir;
-    FakePlatform fp;
     QtScreenGrabber grabber;
-    fp.pictures.add(QStringLiteral("/opt/mirova/bg.bmp"), {400, 300}, window);
-    fp.screen.onGrab = [&] { fp.screen.image = grabber.grabScreen(); };  // what the real grab reads off the server
-    Platform p = fp.platform();
-    frmcd w(p);
-    w.start();
+    TestWindow t([&](FakePlatform& fp) {
+      fp.pictures.add(fp.programFolder + "/bg.bmp", {400, 300}, window);
+      fp.screen.onGrab = [&fp, &grabber] { fp.screen.image = grabber.grabScreen(); };  // the real grab
+    });
+    FakePlatform& fp = t.fp;
+    frmcd& w = t.w;
     w.move(200, 150);
     w.cmd_scr->show();
     QTRY_VERIFY(count(grabber.grabScreen(), window) >= 1000);

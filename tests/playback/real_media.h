@@ -4,13 +4,9 @@
 // window on the fakes with the machine's real media devices.
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
-#include <memory>
 
-#include "app/frmcd.h"
 #include "fakes/fakes.h"
-#include "playback/media_backends.h"
 #include "playback/media_fixtures.h"
 
 namespace realmedia {
@@ -29,32 +25,13 @@ inline bool ffmpeg(const QStringList& sources, const QStringList& options, const
   return QProcess::execute("ffmpeg", args + options + QStringList{file}) == 0;
 }
 
-inline QByteArray read(const QString& file) {
-  QFile f(file);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool write(const QString& file, const QByteArray& bytes) {
-  QFile f(file);
-  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+// The same as readFile and writeFile, by their older names.
+inline QByteArray read(const QString& file) { return readFile(file); }
+inline bool write(const QString& file, const QByteArray& bytes) { return writeFile(file, bytes); }
 
 // The main window on the fakes, with the machine's real media devices.
-struct Window {
-  FakePlatform fp;
-  std::unique_ptr<MediaDeviceFactory> media = makeSystemMediaDevices(fp.drives);
-  Platform p = fp.platform(*media);
-  frmcd w{p};
-  Window() {
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    w.start();
-  }
-  // Takes these files of one folder over as the playlist and plays entry 1.
-  void playList(const QString& folder, const QStringList& names) {
-    w.lsttrack->addItems(names);
-    w.multidir = folder;
-    w.readmulti();
-  }
+struct Window : TestWindow {
+  Window() : TestWindow({}, Real) {}
 };
 
 }  // namespace realmedia

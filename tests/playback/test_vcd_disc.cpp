@@ -211,8 +211,6 @@ class TestVcdDisc : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 15000);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(0).toString()));
     QCOMPARE(dev.positionMs(), dev.lengthMs());
-    // Nothing here needs libav; once mapped it stays, so this holds for every row before.
-    QVERIFY2(fixtures::libavMapped().isEmpty(), qPrintable(fixtures::libavMapped().join(' ')));
   }
 
   // The mount shows the names but cannot read Form 2 sectors: the disc is read from its node.
@@ -223,22 +221,6 @@ class TestVcdDisc : public QObject {
     GstMediaDevice dev(&drives);
     dev.open("D:\\Mpegav\\AVSEQ01.DAT");
     QVERIFY(std::abs(dev.lengthMs() - referenceMs_.value("seq1.mpg")) <= 100);
-  }
-
-  // The VCD button on the image as drive D: entry 1, entry 2, entry 1 again, each heard at the sink.
-  void vcdButtonPlaysTheDisc() {
-    Player player("D=" + path("vcd.cue"));
-    frmcd& w = player.w;
-    QTest::mouseClick(w.vcdload, Qt::LeftButton);
-    for (const int entry : {1, 2, 1}) {
-      const QString file = QStringLiteral("D:\\Mpegav\\AVSEQ0%1.DAT").arg(entry);
-      QTRY_VERIFY_WITH_TIMEOUT(w.mcicdplayer->FileName() == file && w.mcicdplayer->Mode() == MediaDevice::Playing &&
-                                   w.mcicdplayer->device()->positionMs() > 300,
-                               15000);
-      QCOMPARE(w.lsttrack->currentRow(), entry);
-      expectTone(kSequences[entry - 1].hz);
-    }
-    QVERIFY(player.fp.messages.shown.isEmpty());
   }
 
   // The window paints on while the disc is read (run under a slow drive

@@ -6,7 +6,6 @@
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
 
-#include "app/frmcd.h"
 #include "core/range_scrollbar.h"
 #include "fakes/fakes.h"
 
@@ -17,16 +16,9 @@ inline bool alsaToPulse(const QTemporaryDir& home) {
 }
 
 // The started main window, on real mixers or on a fake one with these speakers.
-struct Window {
-  FakePlatform fp;
-  Platform p = fp.platform();
-  frmcd w{p};
-  explicit Window(MixerFactory* real, Mixer::Control speakers = {1, 0, 65535}) {
-    fp.pictures.add(fp.programFolder + QStringLiteral("/bg.bmp"));
-    fp.mixers.real = real;
-    fp.mixers.state.speakers = speakers;
-    w.start();
-  }
+struct Window : TestWindow {
+  explicit Window(MixerFactory* mixers, Mixer::Control speakers = {1, 0, 65535})
+      : TestWindow([&](FakePlatform& f) { f.mixers.real = mixers, f.mixers.state.speakers = speakers; }) {}
 };
 
 // Holds the left button on a part of the scroll bar until destroyed: a temporary clicks it,
