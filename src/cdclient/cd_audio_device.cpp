@@ -82,18 +82,28 @@ void CdAudioDevice::failed(const QString& why) {
       this, [this, why] { Q_EMIT errorOccurred(why); }, Qt::QueuedConnection);
 }
 
-void CdAudioDevice::play() { tell(QStringLiteral("play")); }
-void CdAudioDevice::pause() { tell(QStringLiteral("pause")); }
-void CdAudioDevice::stop() { tell(QStringLiteral("stop")); }
+void CdAudioDevice::play() {
+  if (tell(QStringLiteral("play"))) settling_ = Playing;
+}
+void CdAudioDevice::pause() {
+  if (tell(QStringLiteral("pause")) && settling_ == Playing) settling_ = Paused;
+}
+void CdAudioDevice::stop() {
+  if (tell(QStringLiteral("stop"))) settling_ = Stopped;
+}
 
 // The drive's seek stops it; a playing or paused drive is put back as it was.
+// A drive still starting a play ("seeking") counts as what it is becoming:
+// Next right after a play would stop it otherwise.
 void CdAudioDevice::seek(qint64 ms) {
-  const int was = mode();
+  const int was = mode() == Seeking ? settling_ : mode_;
   const QString to = QString::number(std::clamp<qint64>(ms, 0, lengthMs_));
   if (was == Playing || was == Paused) {
-    if (client_.send(QStringLiteral("play %1 from %2").arg(kName, to)).error == 0 && was == Paused) pause();
-  } else {
-    client_.send(QStringLiteral("seek %1 to %2").arg(kName, to));
+    if (client_.send(QStringLiteral("play %1 from %2").arg(kName, to)).error != 0) return;
+    settling_ = Playing;
+    if (was == Paused) pause();
+  } else if (client_.send(QStringLiteral("seek %1 to %2").arg(kName, to)).error == 0) {
+    settling_ = Stopped;
   }
 }
 
@@ -116,6 +126,7 @@ int CdAudioDevice::mode() {
                                           {QStringLiteral("paused"), Paused},     {QStringLiteral("seeking"), Seeking}};
   const int was = mode_;
   mode_ = kModes.value(ask(QStringLiteral("mode")), NotOpen);
+  if (mode_ != Seeking) settling_ = mode_;
   // The disc played to its end by itself.
   if (was == Playing && mode_ == Stopped && positionMs() >= lengthMs_)
     QMetaObject::invokeMethod(

@@ -59,5 +59,8 @@ class CdAudioDevice final : public MediaDevice {
   QString identity_;
   qint64 positionMs_ = 0;
   int mode_ = NotOpen;
+  // Playing, Paused or Stopped: what the drive will be once a play start
+  // ("seeking") is over, as last asked or seen.
+  int settling_ = Stopped;
   bool reported_ = false;
 };
