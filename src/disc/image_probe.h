@@ -46,7 +46,11 @@ struct ImageIndex {
 // Not thread-safe: one probe per thread that opens discs.
 class ImageProbe {
  public:
-  static constexpr int kTimeoutMs = 1000;
+  // Long enough for a drive-slow image's spin-up (the player waits for it
+  // aside, the window painting); a damaged image that hangs its child is
+  // ended by it. Those that ask for gigabytes fail at once on the
+  // children's memory bound instead.
+  static constexpr int kTimeoutMs = 10000;
 
   // `program` is mirova-cdaudio; without one no image is read. A probe on
   // a worker thread may be given longer than kTimeoutMs.
