@@ -73,7 +73,12 @@ void frmcd::menu_cd_Click() { cdload_Click(); }
 
 void frmcd::wireCd() {
   connect(cdload, &QPushButton::clicked, this, &frmcd::cdload_Click);
+  // The drive's reason comes in the service's English; the one a user can
+  // act on, a disc still in use (mounted and open somewhere), is told in full.
   connect(mcicdplayer, &MediaControl::EjectFailed, this, [this](const QString& why) {
-    platform().messages.show(QStringLiteral("CD-ROM无法弹出/关闭。\n") + why, kTitle);
+    const bool busy = why.contains(QLatin1String("busy"));
+    platform().messages.show(
+        QStringLiteral("CD-ROM无法弹出/关闭。") + (busy ? QStringLiteral("\n光盘正被其他程序使用。") : QString()),
+        kTitle);
   });
 }
