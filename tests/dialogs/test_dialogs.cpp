@@ -22,8 +22,6 @@ class TestDialogs : public QObject {
     f.open("about");
     frmAbout* a = f.w.aboutWindow;
     QVERIFY(a && a->isVisible());
-    QCOMPARE(a->windowTitle(), QStringLiteral("关于 Savrel超级播放器"));
-    QCOMPARE(a->lblVersion->text(), QStringLiteral("版本 1.0.64"));
     a->cmdSysInfo->click();  // no viewer at all
     f.fp.launcher.installed = QStringList{QStringLiteral("hardinfo")};
     f.fp.launcher.startFails = true;

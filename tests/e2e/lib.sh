@@ -53,14 +53,6 @@ e2e_open_file() {
   xdotool key Return
 }
 
-# Peak amplitude (0..1) of what the null sink played during the next $1 seconds.
-e2e_sink_peak() {
-  local f; f=$(mktemp --suffix=.wav)
-  timeout "$1" parecord --device=mirova_test.monitor --file-format=wav "$f" 2>/dev/null
-  sox "$f" -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'
-  rm -f "$f"
-}
-
 # Frequency (Hz) of the tone the null sink played during the next $1
 # seconds: the median over windows of 20 ms of the left channel's zero
 # crossings (a busy sound server leaves gaps); 0 when it was silent.

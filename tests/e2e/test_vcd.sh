@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The real player with a Video CD image as drive D: the VCD button lists and
 # plays the disc, the video shows entry 1's red picture, the sink hears its
-# 440 Hz tone, the caption says a VCD plays, and entry 2 follows.
+# 440 Hz tone, and entry 2 follows.
 # Usage: test_vcd.sh MIROVA_BINARY SCREENSHOT_DIR (under with_xvfb.sh and with_pulse.sh)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -23,17 +23,11 @@ win=$(e2e_wait_window '^Savrel超级播放器$') || { fail "no main window"; cat
 sleep 0.5
 e2e_click_vcd "$win"
 
-e2e_wait_window '^Savrel超级播放器-播放VCD$' 10 >/dev/null && pass "caption reads Savrel超级播放器-播放VCD" \
-  || fail "caption: $(xdotool getwindowname "$win")"
 video=$(e2e_wait_window '^AVSEQ01.DAT$' 10) && pass "entry 1 plays in a video window" || fail "no video window for AVSEQ01.DAT"
 sleep 1
 if [[ -n "$video" ]]; then
-  xdotool windowmove --sync "$video" 300 200  # off the main window, for the picture of both
-  sleep 0.3
-  import -window root "$2/vcd.png"
-  import -window "$video" "$E2E_HOME/video.png"
-  cp "$E2E_HOME/video.png" "$2/vcd_video.png"
-  read -r r g b < <(convert "$E2E_HOME/video.png" -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
+  import -window "$video" "$2/vcd_video.png"
+  read -r r g b < <(convert "$2/vcd_video.png" -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
   ((r > 180 && g < 80 && b < 80)) && pass "the video window shows entry 1's red ($r,$g,$b)" \
     || fail "the video window shows ($r,$g,$b), not red"
 fi

@@ -1,8 +1,8 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # `cmake --install` into a DESTDIR under a prefix with a blank in it: exactly
-# the expected tree, files the desktop's own validators accept, icons of the
-# sizes their folders claim, a clean manual page, and the installed program
+# the expected tree, files the desktop's own validators accept (icons and the
+# manual page are lintian's, in the package test), and the installed program
 # finding its folder through the bin/ link.
 # Usage: test_install_tree.sh BUILD_DIR EXPECTED_TREE
 set -uo pipefail
@@ -36,24 +36,7 @@ grep -qxF 'Exec="/opt/my apps/bin/mirova" %F' "$desktop" && pass "desktop entry 
 
 out=$(appstreamcli validate-tree --no-net "$root" 2>&1) && pass "appstreamcli validate-tree" \
   || fail "appstreamcli: $out"
-meta=$(ls "$root"/share/metainfo/*.metainfo.xml)
-out=$(appstreamcli validate --no-net "$meta" 2>&1) && pass "appstreamcli validate" || fail "appstreamcli: $out"
-grep -q '<release version="1.0.64"' "$meta" && pass "metainfo carries version 1.0.64" || fail "no release 1.0.64"
-grep -q '<summary xml:lang="zh-CN">' "$meta" && grep -q '<summary>' "$meta" && pass "summaries in Chinese and English" \
-  || fail "a summary is missing"
-
-for png in "$root"/share/icons/hicolor/*/apps/mirova.png; do
-  size=$(basename "$(dirname "$(dirname "$png")")")
-  # width x height, then the alpha of a corner and of a point on the disc
-  read -r geom corner inside < <(convert "$png" -format '%wx%h %[fx:p{0,0}.a] %[fx:p{w/4,h/2}.a]\n' info:)
-  [[ "$geom" == "$size" && "$corner" == 0 && "$inside" == 1 ]] && pass "icon $size" \
-    || fail "icon in $size is $geom, corner alpha $corner, disc alpha $inside"
-done
-
-man="$root/share/man/man1/mirova.1.gz"
-out=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man" 2>&1 >/dev/null)
-[[ -z "$out" ]] && pass "manual page formats without warnings" || fail "man: $out"
-MANWIDTH=200 man -l "$man" 2>/dev/null | grep -qF "/opt/my apps/lib/mirova/" \
+MANWIDTH=200 man -l "$root/share/man/man1/mirova.1.gz" 2>/dev/null | grep -qF "/opt/my apps/lib/mirova/" \
   && pass "manual page names the installed program folder" || fail "manual page lacks the program folder"
 
 # Started through the link, the program takes lib/mirova as its folder: that

@@ -89,33 +89,21 @@ class TestMpris : public QObject {
   // start, the volume slider moved by hand to a quarter of its way up.
   void playerctl_data() {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output");  // a pattern for what it prints
-    QTest::addColumn<QStringList>("state");
+    QTest::addColumn<QString>("state");
     QTest::addColumn<double>("hz");  // what the sink then plays, 0 to leave it
     const QString b = dir_.filePath("b.wav");
-    const QString file = QStringLiteral("Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|");
     QTest::newRow("position set: as the slider at 50 %")
-        << QStringList{"position", "10"} << 0 << "" << QStringList{"slider 50, at 10 s, mode 526"} << 440.0;
-    QTest::newRow("seek forward: to the whole percent")
-        << QStringList{"position", "5+"} << 0 << "" << QStringList{"slider 25, at 5 s, mode 526"} << 0.0;
-    QTest::newRow("seek back before the start")
-        << QStringList{"position", "30-"} << 0 << "" << QStringList{"slider 0, at 0 s, mode 526"} << 0.0;
-    QTest::newRow("volume read from the slider")
-        << QStringList{"volume"} << 0 << "^0\\.2500\\d*\n$" << QStringList{"volume 8192, mixer 16384"} << 0.0;
+        << QStringList{"position", "10"} << "slider 50, at 10 s, mode 526" << 440.0;
     QTest::newRow("volume set through the slider")
-        << QStringList{"volume", "0.5"} << 0 << "" << QStringList{"volume 16384, mixer 32768"} << 0.0;
+        << QStringList{"volume", "0.5"} << "volume 16384, mixer 32768" << 0.0;
     QTest::newRow("open: as the single-file dialog")
-        << QStringList{"open", QUrl::fromLocalFile(b).toString()} << 0 << "" << QStringList{file + b} << 880.0;
-    QTest::newRow("open refuses another scheme") << QStringList{"open", "http://localhost/b.wav"} << 1 << ""
-                                                 << QStringList{file + dir_.filePath("a.wav")} << 0.0;
+        << QStringList{"open", QUrl::fromLocalFile(b).toString()}
+        << "Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|" + b << 880.0;
   }
 
   void playerctl() {
     QFETCH(QStringList, args);
-    QFETCH(int, exitCode);
-    QFETCH(QString, output);
-    QFETCH(QStringList, state);
+    QFETCH(QString, state);
     QFETCH(double, hz);
     Player m;
     m.w.openFile(dir_.filePath("a.wav"));
@@ -126,53 +114,30 @@ class TestMpris : public QObject {
     QProcess ctl;
     ctl.start("playerctl", QStringList{"--player=mirova"} + args);
     QTRY_COMPARE_WITH_TIMEOUT(ctl.state(), QProcess::NotRunning, 10000);  // the player answers meanwhile
-    QCOMPARE(ctl.exitCode(), exitCode);
-    QVERIFY2(QRegularExpression(output).match(ctl.readAllStandardOutput()).hasMatch(),
-             qPrintable(ctl.readAllStandardError()));
-    for (const QString& part : state) QTRY_VERIFY2(m.state().contains(part), qPrintable(m.state()));
+    QVERIFY2(ctl.exitCode() == 0, qPrintable(ctl.readAllStandardError()));
+    QTRY_VERIFY2(m.state().contains(state), qPrintable(m.state()));
     QVERIFY2(m.fp.messages.shown.isEmpty(), qPrintable(m.fp.messages.texts().join('\n')));
     if (hz) sink(hz);
   }
 
   // Copies of the real player started while this one runs: one with paths
-  // hands them over and ends, the window coming forward; one without ends
-  // as it always has. --help and --version need no display.
+  // hands them over and ends, the window coming forward; one that cannot
+  // says why.
   void laterCopy_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QStringList>("env");  // NAME=value, or NAME alone to remove it
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output");  // patterns for standard output and error
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QString>("state");  // of the running window afterwards
-    QTest::addColumn<bool>("forward");   // it came forward from its minimised state
-    const QString b = dir_.filePath("b.wav"), a = dir_.filePath("a.wav");
+    QTest::addColumn<QStringList>("env");  // NAME=value
+    QTest::addColumn<QString>("error");    // a pattern for standard error
+    QTest::addColumn<QString>("state");    // of the running window afterwards
     const QString file = QStringLiteral("Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|");
-    const QStringList noDisplay{"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
-    QTest::newRow("a file, handed over") << QStringList{b} << QStringList() << 0 << "^$"
-                                         << "^$" << file + b << true;
-    QTest::newRow("relative paths, a list in their order")
-        << QStringList{"b.wav", "a.wav"} << QStringList() << 0 << "^$"
-        << "^$"
-        << "Savrel超级播放器-播放多媒体文件, track 1, rows 播放列表:|b.wav|a.wav" << true;
-    QTest::newRow("no session bus: said why")
-        << QStringList{b} << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"} << 1 << "^$"
-        << "^mirova: .*" + QRegularExpression::escape(b) + ".*no session bus" << file + a << false;
-    QTest::newRow("no paths: ends at once") << QStringList() << QStringList() << 0 << "^$"
-                                            << "^$" << file + a << false;
-    QTest::newRow("--version") << QStringList{"--version"} << noDisplay << 0 << "^mirova 1\\.0\\.64\n$"
-                               << "^$" << file + a << false;
-    QTest::newRow("--help") << QStringList{"--help"} << noDisplay << 0 << "^Usage: mirova \\[FILE\\|FOLDER\\]"
-                            << "^$" << file + a << false;
+    QTest::newRow("relative paths, a list in their order") << QStringList() << "^$" << file + "b.wav|a.wav";
+    QTest::newRow("no session bus: said why") << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"}
+                                              << "^mirova: .*b\\.wav.*no session bus" << file + dir_.filePath("a.wav");
   }
 
   void laterCopy() {
-    QFETCH(QStringList, args);
     QFETCH(QStringList, env);
-    QFETCH(int, exitCode);
-    QFETCH(QString, output);
     QFETCH(QString, error);
     QFETCH(QString, state);
-    QFETCH(bool, forward);
+    const bool handed = error == "^$";
     // The lock of the copy that runs, where the later copy looks first.
     QTemporaryDir run;
     FileInstanceLock lock({run.filePath("mirova")});
@@ -183,68 +148,46 @@ class TestMpris : public QObject {
     m.w.showMinimized();
     QProcess copy;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const QString& v : env) v.contains('=') ? e.insert(v.section('=', 0, 0), v.section('=', 1)) : e.remove(v);
+    for (const QString& v : env) e.insert(v.section('=', 0, 0), v.section('=', 1));
     copy.setProcessEnvironment(e);
     copy.setWorkingDirectory(dir_.path());
-    copy.start(qEnvironmentVariable("MIROVA_BIN_DIR") + "/mirova", args);
+    copy.start(qEnvironmentVariable("MIROVA_BIN_DIR") + "/mirova", {"b.wav", "a.wav"});
     QTRY_COMPARE_WITH_TIMEOUT(copy.state(), QProcess::NotRunning, 20000);  // this player answers meanwhile
-    const QString out = copy.readAllStandardOutput(), err = copy.readAllStandardError();
-    QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == exitCode, qPrintable(err));
-    QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
+    const QString err = copy.readAllStandardError();
+    QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == (handed ? 0 : 1), qPrintable(err));
     QVERIFY2(QRegularExpression(error).match(err).hasMatch(), qPrintable(err));
     QTRY_VERIFY2(m.state().endsWith(state), qPrintable(m.state()));
-    QTRY_COMPARE(m.w.isMinimized(), !forward);
+    QTRY_COMPARE(m.w.isMinimized(), !handed);
     QVERIFY2(m.fp.messages.shown.isEmpty(), qPrintable(m.fp.messages.texts().join('\n')));
   }
 
   void mediaKeysDriveThePlaylist() {
     Player m;
-    frmcd& w = m.w;
-    QCOMPARE(status(), QStringLiteral("Stopped"));
     QCOMPARE(metadata().value("mpris:trackid").value<QDBusObjectPath>().path(),
              QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
-
     // The playlist a.wav, b.wav, as the playlist window hands it over.
     auto playlist = [&] { m.playList(dir_.path(), {"a.wav", "b.wav"}); };
     playlist();
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
-    const QVariantMap md = metadata();
-    QCOMPARE(md.value("xesam:title").toString(), QStringLiteral("a.wav"));
-    QVERIFY2(std::abs(md.value("mpris:length").toLongLong() - 20000000) < 100000,
-             qPrintable(md.value("mpris:length").toString()));
-    QCOMPARE(md.value("xesam:url").toString(), QUrl::fromLocalFile(dir_.filePath("a.wav")).toString());
-    sink(440);
-    QTRY_VERIFY(get("Position").toLongLong() > 500000);
+    QCOMPARE(metadata().value("xesam:url").toString(), QUrl::fromLocalFile(dir_.filePath("a.wav")).toString());
     // Steady play changes nothing the bus is told about.
     changes_.clear();
     QTest::qWait(3 * Mpris::kPollMs);
     QVERIFY2(changes_.isEmpty(), qPrintable(changes_.join(", ")));
-
-    // PlayPause pauses as the Pause button does, and resumes as a second
-    // press does. Pause only ever pauses.
+    // PlayPause pauses as the Pause button does and resumes; Pause only ever pauses.
     call("PlayPause");
     QTRY_VERIFY(changes_.contains("PlaybackStatus=Paused"));
-    QCOMPARE(status(), QStringLiteral("Paused"));
     sink(0);
     call("Pause");
     call("PlayPause");
     QTRY_COMPARE(status(), QStringLiteral("Playing"));
-    sink(440);
-
-    // Next moves through the list as the Next button does.
-    call("Next");
+    call("Next");  // as the Next button
     QTRY_VERIFY(changes_.contains("Metadata=b.wav"));
-    QVERIFY2(std::abs(metadata().value("mpris:length").toLongLong() - 9000000) < 100000,
-             qPrintable(metadata().value("mpris:length").toString()));
-    QCOMPARE(w.lsttrack->currentRow(), 2);
-    QTRY_COMPARE(status(), QStringLiteral("Playing"));
     sink(880);
     call("Stop");
     QTRY_COMPARE(status(), QStringLiteral("Stopped"));
-    sink(0);
-
     // The CD button rebuilds the controls: the keys follow the new ones.
-    w.reload();
+    m.w.reload();
     QTRY_COMPARE(get("CanPlay").toBool(), false);
     playlist();
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
