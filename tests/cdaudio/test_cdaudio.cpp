@@ -305,7 +305,7 @@ class TestCdAudio : public QObject {
     row("no track 4", {"seek cd to 4"}, QString::number(cdaudio::kOutOfRange));
     row("not a number", {"seek cd to 1x"}, QString::number(cdaudio::kBadInteger));
     row("moved while paused, plays on into the next track",
-        {"play cd", "pause cd", "play cd from 2:00:02:00", "sleep", "status cd current track"}, "3");
+        {"play cd", "pause cd", "play cd from 2:00:02:60", "sleep", "status cd current track"}, "3");
     const QByteArray audio = "  TRACK 0%1 AUDIO\n    INDEX 01 %2\n";
     const auto tracks = [&audio](int first, const QStringList& at) {
       QByteArray text;
