@@ -37,7 +37,6 @@ class TestCdSlowDrive : public QObject {
   void playsThrough_data() {
     QTest::addColumn<QByteArray>("spinUpMs");
     QTest::addColumn<QByteArray>("bad");  // sectors of the data file
-    QTest::newRow("a sound disc") << QByteArray("0") << QByteArray();
     QTest::newRow("spinning up for 5 s") << QByteArray("5000") << QByteArray();
     QTest::newRow("20 bad sectors in track 2") << QByteArray("0") << QByteArray("300-319");
   }
@@ -47,8 +46,6 @@ class TestCdSlowDrive : public QObject {
     QFETCH(QByteArray, bad);
     const QList<std::pair<const char*, QByteArray>> env{{"LD_PRELOAD", qgetenv("MIROVA_SLOW_READ")},
                                                         {"MIROVA_SLOW_PATH", "/disc.bin"},
-                                                        {"MIROVA_SLOW_LATENCY_US", "0"},
-                                                        {"MIROVA_SLOW_KBPS", "0"},
                                                         {"MIROVA_SLOW_SPINUP_MS", spinUpMs},
                                                         {"MIROVA_SLOW_BAD", bad}};
     for (const auto& [name, value] : env) qputenv(name, value);
@@ -71,15 +68,12 @@ class TestCdSlowDrive : public QObject {
     longest = 0;
     QVERIFY(waitFor("stopped"));
     QCOMPARE(send("set cd time format tmsf"), QString());
-    QElapsedTimer playing;
-    playing.start();
     QCOMPARE(send("play cd from 2 to 3"), QString());
     QVERIFY(waitFor("playing"));
     const int hz = lib("e2e_sink_freq 2.5").toInt();
     QVERIFY2(std::abs(hz - 500) < 40, qPrintable(QString::number(hz)));
     QVERIFY(waitFor("stopped"));
     QCOMPARE(send("status cd position"), QStringLiteral("03:00:00:00"));
-    qInfo("longest request %lld ms; played 3 s of audio in %lld ms", longest, playing.elapsed());
     QVERIFY2(longest < 250, qPrintable(QString::number(longest)));
   }
 };

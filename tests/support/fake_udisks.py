@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A UDisks2 that knows one optical drive, on the bus the environment names
 # as the system bus: what mirova-cdaudio asks of it to eject.
-# Usage: fake_udisks.py NODE mounted|unmounted free|busy LOG
+# Usage: fake_udisks.py NODE free|busy LOG (its disc is mounted)
 # Each method called is written to LOG, one name a line.
 import sys
 
@@ -11,7 +11,7 @@ import dbus.mainloop.glib
 import dbus.service
 from gi.repository import GLib
 
-NODE, MOUNTED, BUSY, LOG = sys.argv[1], sys.argv[2] == "mounted", sys.argv[3] == "busy", sys.argv[4]
+NODE, BUSY, LOG = sys.argv[1], sys.argv[2] == "busy", sys.argv[3]
 UD = "org.freedesktop.UDisks2"
 BLOCK, DRIVE = "/org/freedesktop/UDisks2/block_devices/sr0", "/org/freedesktop/UDisks2/drives/cd"
 
@@ -26,9 +26,8 @@ class Objects(dbus.service.Object):
     def GetManagedObjects(self):
         block = {UD + ".Block": dbus.Dictionary(
             {"Device": dbus.ByteArray(NODE.encode() + b"\0"), "Drive": dbus.ObjectPath(DRIVE)}, signature="sv")}
-        mounts = [dbus.ByteArray(b"/media/disc\0")] if MOUNTED else []
         block[UD + ".Filesystem"] = dbus.Dictionary(
-            {"MountPoints": dbus.Array(mounts, signature="ay")}, signature="sv")
+            {"MountPoints": dbus.Array([dbus.ByteArray(b"/media/disc\0")], signature="ay")}, signature="sv")
         drive = {UD + ".Drive": dbus.Dictionary({"Ejectable": True}, signature="sv")}
         return {BLOCK: block, DRIVE: drive}
 
