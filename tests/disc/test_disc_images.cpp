@@ -8,11 +8,10 @@
 // MIROVA_FUZZ_SEED ask for another run).
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QtTest>
-#include <atomic>
-#include <mutex>
-#include <thread>
+#include <cstring>
 
 #include "cdclient/cd_service_client.h"
 #include "disc/drives.h"
@@ -24,36 +23,17 @@ namespace {
 constexpr int kSector = 2352;
 constexpr int kHangMs = 2000;
 
-// Lines a damaged description may take up: the pipe named every way libcdio
-// reads a name, folders, missing files, numbers out of range.
-const char* const kLines[] = {"FILE \"fifo\" BINARY",
-                              "FILE  \"fifo\" 0",
-                              "FILE \"fifo\" 0 00:01:00",
-                              "AUDIOFILE \"fifo\" 0",
-                              "DATAFILE \"fifo\"",
-                              "CDTEXTFILE \"fifo\"",
-                              "FILE \"..\" BINARY",
-                              "FILE \"/\" 0",
-                              "FILE \"gone\" BINARY",
-                              "FILE fifo",
-                              "DATAFILE fifo #12 00:00:01",
-                              "TRACK 99 AUDIO",
-                              "TRACK 00 MODE2/2352",
-                              "TRACK AUDIO",
-                              "TRACK MODE2_RAW",
-                              "INDEX 01 99:99:99",
-                              "INDEX 00 00:00:00",
-                              "INDEX 01 00:00:-1",
-                              "PREGAP 00:02:00",
-                              "START 00:02:00",
-                              "CD_TEXT {",
-                              "TITLE \"x\"",
-                              "}",
-                              "SILENCE 10:00:00",
-                              "REM // FILE \"fifo\"",
-                              "FLAGS DCP PRE",
-                              "FIFO \"fifo\"",
-                              "CATALOG 0000000000000"};
+// Lines a damaged description may take up, '|' between them: the pipe
+// named every way libcdio reads a name, folders, missing files, numbers out
+// of range.
+const QList<QByteArray> kLines =
+    QByteArray(
+        "FILE \"fifo\" BINARY|FILE  \"fifo\" 0|FILE \"fifo\" 0 00:01:00|AUDIOFILE \"fifo\" 0|DATAFILE \"fifo\"|"
+        "CDTEXTFILE \"fifo\"|FILE \"..\" BINARY|FILE \"/\" 0|FILE \"gone\" BINARY|FILE fifo|"
+        "DATAFILE fifo #12 00:00:01|TRACK 99 AUDIO|TRACK 00 MODE2/2352|TRACK AUDIO|TRACK MODE2_RAW|"
+        "INDEX 01 99:99:99|INDEX 00 00:00:00|INDEX 01 00:00:-1|PREGAP 00:02:00|START 00:02:00|CD_TEXT {|"
+        "TITLE \"x\"|}|SILENCE 10:00:00|REM // FILE \"fifo\"|FLAGS DCP PRE|FIFO \"fifo\"|CATALOG 0000000000000")
+        .split('|');
 
 // The valid images damaged here: a description and its data, or an NRG.
 struct Seed {
@@ -62,6 +42,16 @@ struct Seed {
 };
 const Seed kSeeds[] = {{"vcd.cue", "vcd.bin"},     {"vcd.toc", "vcd.bin"},     {"vcd.nrg", nullptr},
                        {"audio.cue", "audio.bin"}, {"audio.toc", "audio.bin"}, {"audio.nrg", nullptr}};
+
+// A case that takes this long has hung: it is named and the run ends.
+constexpr unsigned kHungS = 10 * kHangMs / 1000;
+char hungImage[4096];
+void hung(int) {
+  static const char what[] = "hung on ";
+  if (::write(2, what, sizeof what - 1) < 0 || ::write(2, hungImage, std::strlen(hungImage)) < 0) {
+  }
+  std::abort();
+}
 
 LinuxDrives::Sources mapping(const QString& image) {
   return {"/nonexistent/mounts", "/nonexistent/sys", "/nonexistent/by-label", "D=" + image};
@@ -77,12 +67,6 @@ class TestDiscImages : public QObject {
   QString source_;
   std::unique_ptr<CdServiceClient> cd_;
   QHash<QString, QByteArray> seeds_;
-  // A case that takes this long has hung: it is named and the run ends.
-  std::atomic<qint64> startedMs_{-1};
-  QString current_;
-  std::mutex currentLock_;
-  std::thread watchdog_;
-  std::atomic<bool> done_{false};
 
   QString path(const QString& name) const { return dir_.filePath(name); }
   void write(const QString& file, const QByteArray& bytes) { QVERIFY(realmedia::write(file, bytes)); }
@@ -96,13 +80,10 @@ class TestDiscImages : public QObject {
   // The image as drive D through both paths.
   Outcome feed(const QString& image) {
     Outcome o;
-    {
-      const std::lock_guard<std::mutex> lock(currentLock_);
-      current_ = image;
-    }
+    qstrncpy(hungImage, QFile::encodeName(image + '\n').constData(), sizeof hungImage);
+    ::alarm(kHungS);
     QElapsedTimer t;
     t.start();
-    startedMs_ = QDateTime::currentMSecsSinceEpoch();
     try {
       LinuxDrives drives(mapping(image), &probe_);
       const QStringList names = drives.findFiles("D:\\Mpegav\\*.dat");
@@ -125,7 +106,7 @@ class TestDiscImages : public QObject {
     }
     cd_->send("close all");
     o.cdMs = t.elapsed();
-    startedMs_ = -1;
+    ::alarm(0);
     return o;
   }
 
@@ -162,7 +143,7 @@ class TestDiscImages : public QObject {
       QList<QByteArray> lines = description.split('\n');
       for (int n = 1 + int(rng.bounded(4)); n > 0; --n) {
         const qsizetype at = pick(lines.size());
-        const QByteArray line = kLines[pick(std::size(kLines))];
+        const QByteArray line = kLines[pick(kLines.size())];
         switch (rng.bounded(5)) {
           case 0:
             lines[at] = line;
@@ -231,24 +212,19 @@ class TestDiscImages : public QObject {
     write(path("vcd.toc"), "CD_ROM_XA\nTRACK MODE2_RAW\nFILE \"vcd.bin\" 0\n");
     write(path("vcd.nrg"), fixtures::nrg({{3, 2336, fixtures::mode2Payloads(vcd)}}));
     // An audio CD of three tracks, 2, 1 and 1 seconds.
-    QByteArray audio, cue = "FILE \"audio.bin\" BINARY\n", toc = "CD_DA\n";
+    write(path("audio.cue"),
+          "FILE \"audio.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+          "    INDEX 01 00:02:00\n  TRACK 03 AUDIO\n    INDEX 01 00:03:00\n");
+    write(path("audio.toc"),
+          "CD_DA\nTRACK AUDIO\nFILE \"audio.bin\" 00:00:00 00:02:00\nTRACK AUDIO\nFILE \"audio.bin\" "
+          "00:02:00 00:01:00\nTRACK AUDIO\nFILE \"audio.bin\" 00:03:00 00:01:00\n");
+    QByteArray audio;
     QList<fixtures::NrgTrack> tracks;
     for (const int seconds : {2, 1, 1}) {
-      const QByteArray sectors(seconds * 75 * kSector, char('a' + tracks.size()));
-      cue += QStringLiteral("  TRACK %1 AUDIO\n    INDEX 01 00:%2:00\n")
-                 .arg(tracks.size() + 1, 2, 10, QChar('0'))
-                 .arg(audio.size() / kSector / 75, 2, 10, QChar('0'))
-                 .toLatin1();
-      toc += QStringLiteral("TRACK AUDIO\nFILE \"audio.bin\" 00:%1:00 00:%2:00\n")
-                 .arg(audio.size() / kSector / 75, 2, 10, QChar('0'))
-                 .arg(seconds, 2, 10, QChar('0'))
-                 .toLatin1();
-      tracks.append({7, kSector, sectors});
-      audio += sectors;
+      tracks.append({7, kSector, QByteArray(seconds * 75 * kSector, char('a' + tracks.size()))});
+      audio += tracks.last().sectors;
     }
     write(path("audio.bin"), audio);
-    write(path("audio.cue"), cue);
-    write(path("audio.toc"), toc);
     write(path("audio.nrg"), fixtures::nrg(tracks));
     for (const Seed& s : kSeeds)
       for (const char* name : {s.image, s.data})
@@ -256,22 +232,10 @@ class TestDiscImages : public QObject {
     QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
     cd_ = std::make_unique<CdServiceClient>(CdServiceSetup{program_, [this] { return source_; }},
                                             CdServiceClient::Start::OnOpen);
-    watchdog_ = std::thread([this] {
-      while (!done_) {
-        const qint64 started = startedMs_;
-        if (started >= 0 && QDateTime::currentMSecsSinceEpoch() - started > 10 * kHangMs) {
-          const std::lock_guard<std::mutex> lock(currentLock_);
-          std::fprintf(stderr, "hung on %s\n", qPrintable(current_));
-          std::abort();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      }
-    });
+    ::signal(SIGALRM, hung);
   }
 
   void cleanupTestCase() {
-    done_ = true;
-    if (watchdog_.joinable()) watchdog_.join();
     cd_.reset();
     if (const pid_t pid = fixtures::servicePid()) ::kill(pid, SIGKILL);
   }
@@ -287,13 +251,10 @@ class TestDiscImages : public QObject {
       return path(name);
     };
     const QByteArray track = "\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
-    QTest::newRow("CUE/BIN video CD") << path("vcd.cue") << "AVSEQ01.DAT" << -1;
-    QTest::newRow("TOC/BIN video CD, relative FILE") << path("vcd.toc") << "AVSEQ01.DAT" << -1;
-    QTest::newRow("NRG video CD") << path("vcd.nrg") << "AVSEQ01.DAT" << -1;
-    QTest::newRow("CUE/BIN audio CD") << path("audio.cue") << "" << 3;
-    QTest::newRow("TOC/BIN audio CD, relative FILE") << path("audio.toc") << "" << 3;
-    QTest::newRow("NRG audio CD") << path("audio.nrg") << "" << 3;
-    QTest::newRow("CUE sheet is a pipe") << path("fifo.cue") << "error" << -1;
+    for (const Seed& s : kSeeds) {  // the TOCs name their BIN relative to themselves
+      const bool vcd = QByteArray(s.image).startsWith("vcd");
+      QTest::newRow(s.image) << path(s.image) << (vcd ? "AVSEQ01.DAT" : "") << (vcd ? -1 : 3);
+    }
     QTest::newRow("BIN beside the CUE sheet is a pipe")
         << file("pipebin.CUE", "FILE \"audio.bin\" BINARY" + track) << "error" << -1;
     QTest::newRow("CUE names a pipe") << file("named.cue", "FILE \"fifo\" BINARY" + track) << "error" << -1;
@@ -303,7 +264,7 @@ class TestDiscImages : public QObject {
                                       << -1;
     QTest::newRow("TOC names a folder") << file("folder.toc", "CD_ROM\nTRACK MODE1\nDATAFILE \"..\"\n") << "error"
                                         << -1;
-    for (const char* name : {"fifo.toc", "fifo.nrg"}) QTest::newRow(name) << path(name) << "error" << -1;
+    for (const char* name : {"fifo.cue", "fifo.toc", "fifo.nrg"}) QTest::newRow(name) << path(name) << "error" << -1;
     write(path("cdtext.bin"), seeds_.value("audio.bin"));
     for (const char* name : {"fifo.cue", "pipebin.BIN", "fifo.toc", "fifo.nrg"})
       ::mkfifo(QFile::encodeName(path(name)).constData(), 0600);
@@ -342,8 +303,6 @@ class TestDiscImages : public QObject {
   void scratches_data() {
     QTest::addColumn<QList<int>>("bad");  // unreadable sectors of a 10-sector file
     QTest::addColumn<bool>("readable");   // with a cap of 2
-    QTest::newRow("none") << QList<int>{} << true;
-    QTest::newRow("one") << QList<int>{4} << true;
     QTest::newRow("first and last") << QList<int>{0, 9} << true;
     QTest::newRow("past the cap") << QList<int>{3, 4, 5} << false;
   }

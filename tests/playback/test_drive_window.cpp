@@ -35,25 +35,20 @@ void addDrives(FakeDrives& drives, const QString& script) {
   }
 }
 
-struct Rig {
-  FakePlatform fp;
-  Platform p = fp.platform();
-  frmcd w{p};
-  explicit Rig(const QString& drives) {
-    addDrives(fp.drives, drives);
-    fp.pictures.add(fp.programFolder + "/bg.bmp");
-    fp.media.script.lengths["G:\\Mpegav\\AVSEQ01.DAT"] = 5000;
-    w.start();
-  }
+// The window over the fakes with these drives (as addDrives reads them).
+struct Rig : TestWindow {
+  explicit Rig(const QString& drives)
+      : TestWindow([&drives](FakePlatform& platform) {
+          addDrives(platform.drives, drives);
+          platform.media.script.lengths["G:\\Mpegav\\AVSEQ01.DAT"] = 5000;
+        }) {}
 };
 
 // The CD drive service as a script: each request gets the next of its
 // replies (the last one again and again), anything else "0 ".
 class FakeService {
  public:
-  QHash<QString, QStringList> replies;
-
-  FakeService() {
+  explicit FakeService(const QHash<QString, QStringList>& replies) : replies_(replies) {
     const QByteArray path = QFile::encodeName(cdaudio::socketPath());
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -61,14 +56,12 @@ class FakeService {
     ::unlink(path.constData());
     fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd_, 4) != 0) ::close(fd_);
+    thread_ = std::thread([this] { serve(); });
   }
   ~FakeService() {
     ::shutdown(fd_, SHUT_RDWR);
     ::close(fd_);
     if (thread_.joinable()) thread_.join();
-  }
-  void start() {
-    thread_ = std::thread([this] { serve(); });
   }
   QStringList heard() {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -93,11 +86,12 @@ class FakeService {
   QString answer(const QString& request) {
     const std::lock_guard<std::mutex> lock(mutex_);
     heard_ << request;
-    QStringList& next = replies[request];
+    QStringList& next = replies_[request];
     if (next.isEmpty()) return QStringLiteral("0 ");
     return next.size() > 1 ? next.takeFirst() : next.first();
   }
 
+  QHash<QString, QStringList> replies_;
   int fd_ = -1;
   std::thread thread_;
   std::mutex mutex_;
@@ -117,69 +111,51 @@ class TestDriveWindow : public QObject {
   // else the first holding one, else the first.
   void cdSource_data() {
     QTest::addColumn<QString>("drives");
-    QTest::addColumn<QString>("current");
-    QTest::addColumn<QString>("source");
-    QTest::newRow("disc in E behind an empty D") << "d e=x"
-                                                 << ""
-                                                 << "/dev/sr1";
-    QTest::newRow("discs in both: the first") << "d=x e=x"
-                                              << ""
-                                              << "/dev/sr0";
-    QTest::newRow("the one in use stays") << "d=x e=x"
-                                          << "/dev/sr1"
-                                          << "/dev/sr1";
-    QTest::newRow("the one in use emptied") << "d=x e"
-                                            << "/dev/sr1"
-                                            << "/dev/sr0";
-    QTest::newRow("no disc anywhere: the first") << "d e"
-                                                 << ""
-                                                 << "/dev/sr0";
+    QTest::addColumn<int>("current");  // the node in use, -1: none
+    QTest::addColumn<int>("source");   // the node played from
+    QTest::newRow("disc in E behind an empty D") << "d e=x" << -1 << 1;
+    QTest::newRow("discs in both: the first") << "d=x e=x" << -1 << 0;
+    QTest::newRow("the one in use stays") << "d=x e=x" << 1 << 1;
+    QTest::newRow("the one in use emptied") << "d=x e" << 1 << 0;
+    QTest::newRow("no disc anywhere: the first") << "d e" << -1 << 0;
   }
   void cdSource() {
     QFETCH(QString, drives);
-    QFETCH(QString, current);
-    QFETCH(QString, source);
+    QFETCH(int, current);
+    QFETCH(int, source);
     FakeDrives fake;
     addDrives(fake, drives);
-    QCOMPARE(firstCdSource(fake, current), source);
+    const auto node = [](int n) { return n < 0 ? QString() : QStringLiteral("/dev/sr%1").arg(n); };
+    QCOMPARE(firstCdSource(fake, node(current)), node(source));
   }
 
-  // The VCD button takes the first drive that holds a Video CD, and names a
-  // drive it may not read rather than reading its mounted folder.
-  void vcdDrives_data() {
+  // The VCD button takes the first drive that holds a Video CD; either
+  // button names a drive it may not read, before asking the service or
+  // reading the drive's mounted folder.
+  void buttons_data() {
+    QTest::addColumn<bool>("cd");
     QTest::addColumn<QString>("drives");
-    QTest::addColumn<QString>("played");  // the file opened, or empty
-    QTest::addColumn<QString>("message");
-    QTest::newRow("disc in G behind an empty E") << "e g=AVSEQ01.DAT"
-                                                 << "G:\\Mpegav\\AVSEQ01.DAT"
-                                                 << "";
-    QTest::newRow("audio CD in E, Video CD in G") << "e= g=AVSEQ01.DAT"
-                                                  << "G:\\Mpegav\\AVSEQ01.DAT"
-                                                  << "";
-    QTest::newRow("E unreadable, Video CD in G") << "e! g=AVSEQ01.DAT"
-                                                 << "G:\\Mpegav\\AVSEQ01.DAT"
-                                                 << "";
-    QTest::newRow("E unreadable, its folder listed") << "e!=AVSEQ01.DAT"
-                                                     << ""
-                                                     << "无权读取光驱/dev/sr1，请将用户加入cdrom组。";
+    QTest::addColumn<QString>("played");   // the file opened, or empty
+    QTest::addColumn<QString>("refused");  // the node named as unreadable, or empty
+    const QString g = "G:\\Mpegav\\AVSEQ01.DAT";
+    QTest::newRow("VCD: disc in G behind an empty E") << false << "e g=AVSEQ01.DAT" << g << QString();
+    QTest::newRow("VCD: audio CD in E, Video CD in G") << false << "e= g=AVSEQ01.DAT" << g << QString();
+    QTest::newRow("VCD: E unreadable, Video CD in G") << false << "e! g=AVSEQ01.DAT" << g << QString();
+    QTest::newRow("VCD: E unreadable, its folder listed") << false << "e!=AVSEQ01.DAT" << QString() << "/dev/sr1";
+    QTest::newRow("CD: D unreadable") << true << "d!" << QString() << "/dev/sr0";
   }
-  void vcdDrives() {
+  void buttons() {
+    QFETCH(bool, cd);
     QFETCH(QString, drives);
     QFETCH(QString, played);
-    QFETCH(QString, message);
+    QFETCH(QString, refused);
     Rig r(drives);
-    QTest::mouseClick(r.w.vcdload, Qt::LeftButton);
-    QCOMPARE(r.fp.messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(r.w.mcicdplayer->FileName(), played);
-  }
-
-  // The CD button on a drive it may not read says so, before asking the service.
-  void cdNoPermission() {
-    Rig r("d!");
     r.fp.media.script.discTracks = 3;
-    QTest::mouseClick(r.w.cdload, Qt::LeftButton);
-    QCOMPARE(r.fp.messages.texts(), QStringList{"无权读取光驱/dev/sr0，请将用户加入cdrom组。"});
-    QVERIFY(!r.fp.media.script.log.contains("open "));
+    QTest::mouseClick(cd ? r.w.cdload : r.w.vcdload, Qt::LeftButton);
+    QCOMPARE(r.fp.messages.texts(),
+             refused.isEmpty() ? QStringList() : QStringList{"无权读取光驱" + refused + "，请将用户加入cdrom组。"});
+    QCOMPARE(r.w.mcicdplayer->FileName(), played);
+    QCOMPARE(r.fp.media.script.log.filter("open ").isEmpty(), played.isEmpty());
   }
 
   // Another disc while one plays: the tick lists the new one's tracks, as the CD button does.
@@ -242,13 +218,12 @@ class TestDriveWindow : public QObject {
     QFETCH(int, tracks);
     QFETCH(QString, door);
     QFETCH(QString, ejectReply);
-    FakeService service;
-    for (const QString& mode : modes) service.replies["status cdaudio mode"] << "0 " + mode;
-    service.replies["status cdaudio start position"] = {"0 01:00:00:00"};
-    service.replies["status cdaudio number of tracks"] = {"0 2"};
-    service.replies["status cdaudio length"] = {"0 300000"};
-    service.replies[door] = {ejectReply};
-    service.start();
+    for (QString& mode : modes) mode.prepend("0 ");
+    FakeService service({{"status cdaudio mode", modes},
+                         {"status cdaudio start position", {"0 01:00:00:00"}},
+                         {"status cdaudio number of tracks", {"0 2"}},
+                         {"status cdaudio length", {"0 300000"}},
+                         {door, {ejectReply}}});
     CdAudioDevice dev(CdServiceSetup{QString(), [] { return QStringLiteral("/dev/sr0"); }});
     StallMeter meter;
     dev.open(QString());

@@ -11,17 +11,15 @@
 #include "gst/gst_media_device.h"
 #include "playback/media_backends.h"
 #include "playback/media_control.h"
-#include "playback/media_fixtures.h"
+#include "playback/real_media.h"
 
 namespace {
-// Two sequences told apart by their tone and colour.
+// Two sequences told apart by their tone.
 struct Sequence {
-  const char* colour;
-  QRgb rgb;
   int hz;
   int seconds;
 };
-const Sequence kSequences[] = {{"red", qRgb(255, 0, 0), 440, 3}, {"blue", qRgb(0, 0, 255), 1000, 2}};
+const Sequence kSequences[] = {{440, 3}, {1000, 2}};
 constexpr int kSectorBytes = 2352;
 
 // Letters as MIROVA_DRIVES gives them, and none of this machine's drives.
@@ -63,10 +61,6 @@ class MountedDrive final : public Drives {
  private:
   Drive d_;
 };
-
-bool near(QRgb a, QRgb b) {
-  return std::abs(qRed(a) - qRed(b)) < 60 && std::abs(qGreen(a) - qGreen(b)) < 60 && std::abs(qBlue(a) - qBlue(b)) < 60;
-}
 }  // namespace
 
 class TestVcdDisc : public QObject {
@@ -82,29 +76,10 @@ class TestVcdDisc : public QObject {
     p.start(program, args);
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
   }
-  QByteArray read(const QString& name) {
-    QFile f(path(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
-  void write(const QString& name, const QByteArray& bytes) {
-    QDir(dir_.path()).mkpath(QFileInfo(path(name)).path());
-    QFile f(path(name));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-  }
-  // An image of its own: the cue of the test disc over `bin`.
-  void image(const QString& name, const QByteArray& bin) {
-    write(name + ".bin", bin);
-    write(name + ".cue", read("vcd.cue").replace("vcd.bin", (name + ".bin").toUtf8()));
-  }
-  // The sink plays a tone of `hz` for the next half second.
-  void expectTone(int hz) {
-    sink_.take();
-    QTest::qWait(500);
-    const double heard = sink_.frequency();
-    QVERIFY2(std::abs(heard - hz) < hz * 0.03, qPrintable(QStringLiteral("heard %1 Hz, not %2").arg(heard).arg(hz)));
-  }
+  QByteArray read(const QString& name) { return realmedia::read(path(name)); }
+  void write(const QString& name, const QByteArray& bytes) { QVERIFY(realmedia::write(path(name), bytes)); }
   QString drivesMap() const {
-    return QStringLiteral("D=%1,E=%2,F=%3,G=%4").arg(path("vcd.cue"), path("cdxa"), path("plain"), path("audio.cue"));
+    return QStringLiteral("D=%1,E=%2,F=%3").arg(path("vcd.cue"), path("cdxa"), path("plain"));
   }
 
  private Q_SLOTS:
@@ -113,11 +88,9 @@ class TestVcdDisc : public QObject {
     for (int i = 0; i < 2; ++i) {
       const Sequence& s = kSequences[i];
       const QString name = QStringLiteral("seq%1.mpg").arg(i + 1);
-      QVERIFY(
-          run("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
-                         QStringLiteral("color=c=%1:size=352x288:rate=25:duration=%2").arg(s.colour).arg(s.seconds),
-                         "-f", "lavfi", "-i", QStringLiteral("sine=frequency=%1:duration=%2").arg(s.hz).arg(s.seconds),
-                         "-target", "pal-vcd", name}));
+      QVERIFY(realmedia::ffmpeg({QStringLiteral("color=size=352x288:rate=25:duration=%1").arg(s.seconds),
+                                 QStringLiteral("sine=frequency=%1:duration=%2").arg(s.hz).arg(s.seconds)},
+                                {"-target", "pal-vcd"}, path(name)));
       mpegs << name;
       GstMediaDevice reference;
       reference.open(path(name));
@@ -133,9 +106,6 @@ class TestVcdDisc : public QObject {
       write(QStringLiteral("plain/MPEGAV/avseq0%1.dat").arg(n), mpeg);
     }
     write("plain/MPEGAV/readme.txt", "not a sequence");
-    // An audio CD.
-    write("audio.bin", QByteArray(75 * 4 * kSectorBytes, '\x10'));
-    write("audio.cue", "FILE \"audio.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     QVERIFY2(sink_.start(), "parec did not start");
   }
 
@@ -152,7 +122,6 @@ class TestVcdDisc : public QObject {
     QTest::newRow("CDXA rips, lower-case folder") << "E:\\Mpegav\\*.dat" << both << 0;
     QTest::newRow("plain rips, lower-case names")
         << "F:\\Mpegav\\*.DAT" << QStringList{"avseq01.dat", "avseq02.dat"} << 0;
-    QTest::newRow("audio CD") << "G:\\Mpegav\\*.dat" << QStringList() << 0;
     QTest::newRow("up and down again") << "D:\\Vcd\\..\\Mpegav\\*.dat" << both << 0;
     QTest::newRow("never above a folder letter's root") << "F:\\..\\cdxa\\Mpegav\\*.dat" << QStringList() << 0;
     QTest::newRow("no such drive") << "K:\\Mpegav\\*.dat" << QStringList() << int(Drives::kDeviceUnavailable);
@@ -185,7 +154,7 @@ class TestVcdDisc : public QObject {
     QTest::newRow("file as a C: path") << "C:" + path("seq1.mpg").toUpper().replace('/', '\\') << 0;
   }
 
-  // Length, tone, colour, a seek and the end, as for any file.
+  // Length, tone, a seek and the end, as for any file.
   void plays() {
     QFETCH(QString, file);
     QFETCH(int, sequence);
@@ -199,10 +168,10 @@ class TestVcdDisc : public QObject {
     QVERIFY(dev.videoWindow());
     dev.play();
     QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 300, 10000);
-    expectTone(s.hz);
-    const QImage frame = fixtures::shown(dev.videoWindow());
-    const QRgb middle = frame.pixel(frame.rect().center());
-    QVERIFY2(near(middle, s.rgb), qPrintable(QString::number(middle, 16)));
+    sink_.take();  // the next half second at the sink: the tone
+    QTest::qWait(500);
+    const double heard = sink_.frequency();
+    QVERIFY2(std::abs(heard - s.hz) < s.hz * 0.03, qPrintable(QStringLiteral("heard %1 Hz").arg(heard)));
 
     dev.seek(dev.lengthMs() - 800);
     QVERIFY(std::abs(dev.positionMs() - (dev.lengthMs() - 800)) <= 100);
@@ -241,7 +210,6 @@ class TestVcdDisc : public QObject {
     QTest::addColumn<QString>("damage");
     QTest::newRow("cut inside entry 1") << "cut 600";  // sectors kept
     QTest::newRow("cut before the directory") << "cut 17";
-    QTest::newRow("garbage") << "garbage";
     QTest::newRow("entry 1 placed off the disc") << "f0ffff7f7ffffff0";   // its extent, both byte orders
     QTest::newRow("entry 1 longer than the disc") << "00f0fffffffff000";  // its length
   }
@@ -251,15 +219,14 @@ class TestVcdDisc : public QObject {
     QByteArray bin = read("vcd.bin");
     if (damage.startsWith("cut")) {
       bin.truncate(damage.section(' ', 1).toLongLong() * kSectorBytes);
-    } else if (damage == "garbage") {
-      for (qsizetype i = 0; i < bin.size(); ++i) bin[i] = char((i * 7919 + 13) >> 3);
     } else {
       // The directory record: its extent at bytes 2-9, its length at 10-17.
       const qsizetype record = bin.indexOf("AVSEQ01.DAT;1") - 33;
       QVERIFY(record > 0);
       bin.replace(record + (damage.startsWith("f0") ? 2 : 10), 8, QByteArray::fromHex(damage.toLatin1()));
     }
-    image("damaged", bin);
+    write("damaged.bin", bin);
+    write("damaged.cue", read("vcd.cue").replace("vcd.bin", "damaged.bin"));
     Player player("D=" + path("damaged.cue"));
     QElapsedTimer clock;
     clock.start();
