@@ -204,10 +204,11 @@ class TestGstMediaDevice : public QObject {
     dev.play();
     QThread::msleep(3000);  // no events run: the end waits on the bus
     dev.seek(500);
-    QTest::qWait(1000);
+    // A loaded machine may take more than a second to start moving again.
+    QTRY_VERIFY_WITH_TIMEOUT(dev.positionMs() > 500, 5000);
     QCOMPARE(finished.size(), 0);
     QCOMPARE(dev.mode(), int(MediaDevice::Playing));
-    QVERIFY2(dev.positionMs() > 500 && dev.positionMs() < 2500, qPrintable(QString::number(dev.positionMs())));
+    QVERIFY2(dev.positionMs() < 2500, qPrintable(QString::number(dev.positionMs())));
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);  // its own end still comes
   }
 
