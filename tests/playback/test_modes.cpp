@@ -85,7 +85,8 @@ class TestModes : public QObject {
     QTest::addColumn<int>("at");  // frame the device stands at, or the slider value
     QTest::addColumn<int>("expected");
     QTest::newRow("back before the start, 185.5 s") << "back" << 185500 << "03:06" << 400 << 1;
-    QTest::newRow("step past the end, three-digit minutes") << "step" << 6000000 << "100:00" << 149500 << 150000;
+    QTest::newRow("back, three-digit minutes") << "back" << 6000000 << "100:00" << 5000 << 4000;
+    QTest::newRow("step past the end") << "step" << 400000 << "06:40" << 9500 << 10000;
     QTest::newRow("slider, 2.5 rounds to even") << "slider" << 10000 << "00:10" << 1 << 2;
     QTest::newRow("tick, 60.5 s rounds to even") << "tick" << 60500 << "01:00" << 333 << 22;
   }
@@ -175,6 +176,7 @@ class TestModes : public QObject {
     r.tick();
     QCOMPARE(r.lastOpened(), "open " + r.at(list ? "b.mp3" : "a.wav"));  // a list plays its next entry
     QVERIFY(r.w.isEnabled());
+    QCOMPARE(r.mc().button(MediaControl::Play)->isEnabled(), !list);
     QCOMPARE(r.fp.messages.shown.size(), 1);
     QVERIFY(r.fp.messages.shown[0].endsWith("the decoder gave up"));
   }
