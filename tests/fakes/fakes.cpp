@@ -4,11 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
-#include <algorithm>
 
 #include "base/basic.h"
 #include "playback/media_backends.h"
-#include "playback/media_control.h"
 
 QString FakeSettings::read(const QString&, const QString& section, const QString& key, const QString& fallback) const {
   const auto it = values.constFind(id(section, key));
@@ -158,7 +156,6 @@ std::unique_ptr<MediaDevice> FakeMedia::create(const QString& deviceType) {
 }
 
 int FakeMci::sendString(const QString& command, QString* reply, int replyLength) {
-  sent << command;
   if (reply && replyLength > 0) *reply = replies.value(command).left(replyLength - 1);
   return 0;
 }
@@ -213,9 +210,10 @@ TestWindow::TestWindow(const std::function<void(FakePlatform&)>& setUp, Media me
   if (start) w.start();
 }
 
-QStringList TestWindow::rows() const {
+QStringList TestWindow::rows(const QListWidget* list) const {
+  if (!list) list = w.lsttrack;
   QStringList t;
-  for (int i = 0; i < w.lsttrack->count(); ++i) t << w.lsttrack->item(i)->text();
+  for (int i = 0; i < list->count(); ++i) t << list->item(i)->text();
   return t;
 }
 

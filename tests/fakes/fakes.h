@@ -5,9 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
-#include <QList>
 #include <QListWidget>
-#include <QMap>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
@@ -15,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 
 #include "app/common_dialog.h"
 #include "app/frmcd.h"
@@ -183,10 +180,9 @@ class FakeMedia : public MediaDeviceFactory {
   std::unique_ptr<MediaDevice> create(const QString& deviceType) override;
 };
 
-// Command strings are logged; replies come from the table (else empty).
+// Replies come from the table (else empty).
 class FakeMci : public Mci {
  public:
-  QStringList sent;
   QHash<QString, QString> replies;
   int sendString(const QString& command, QString* reply, int replyLength) override;
 };
@@ -262,7 +258,7 @@ struct TestWindow {
   Platform p;
   frmcd w;
   MediaControl& mc() const { return *w.mcicdplayer; }
-  QStringList rows() const;  // the texts of the list
+  QStringList rows(const QListWidget* list = nullptr) const;  // the texts of a list, by default the main one
   // Takes these files of one folder over as the playlist and plays entry 1.
   void playList(const QString& folder, const QStringList& names);
 };

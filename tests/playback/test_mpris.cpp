@@ -163,8 +163,6 @@ class TestMpris : public QObject {
 
   void mediaKeysDriveThePlaylist() {
     Player m;
-    QCOMPARE(metadata().value("mpris:trackid").value<QDBusObjectPath>().path(),
-             QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
     // The playlist a.wav, b.wav, as the playlist window hands it over.
     auto playlist = [&] { m.playList(dir_.path(), {"a.wav", "b.wav"}); };
     playlist();
@@ -224,8 +222,6 @@ class TestMpris : public QObject {
     QCOMPARE(md.value("xesam:title").toString(), title);
     QCOMPARE(md.value("mpris:length").toLongLong(), lengthUs);
     QCOMPARE(mpris.position(), positionUs);
-    QVERIFY(!md.contains("xesam:url"));
-    QVERIFY(md.value("mpris:trackid").value<QDBusObjectPath>().path().endsWith(title.mid(3)));
   }
 };
 
