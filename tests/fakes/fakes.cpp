@@ -50,8 +50,7 @@ std::optional<QString> FakeFilePicker::pick(const Request& request) {
   if (answers.empty()) return std::nullopt;
   const std::optional<QString> a = answers.front();
   answers.pop_front();
-  if (!a) return std::nullopt;
-  return QString(*a);
+  return a;
 }
 
 QImage FakeScreen::grabScreen() {
@@ -172,7 +171,6 @@ void FakeDrives::add(QChar letter, const QString& folder, Type type, const QStri
 }
 
 QStringList FakeDrives::findFiles(const QString& pattern) {
-  searches << pattern;
   const QChar letter = pattern.at(0).toLower();
   if (!find(letter) || !files.contains(letter))
     throw basic::Error(kDeviceUnavailable, QStringLiteral("Device unavailable: %1:").arg(letter));
@@ -180,8 +178,7 @@ QStringList FakeDrives::findFiles(const QString& pattern) {
 }
 
 disc::DriveState FakeDrives::state(const Drive& d) {
-  if (states.contains(d.letter)) return states.value(d.letter);
-  return files.contains(d.letter) ? disc::DriveState::Ready : disc::DriveState::NoDisc;
+  return states.value(d.letter, files.contains(d.letter) ? disc::DriveState::Ready : disc::DriveState::NoDisc);
 }
 
 StallMeter::StallMeter() {

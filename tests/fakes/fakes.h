@@ -199,7 +199,6 @@ class FakeDrives : public Drives {
   // its letter (lower case). A drive in the list without an entry here has
   // no disc: its searches raise, as does a letter with no drive.
   QHash<QChar, QStringList> files;
-  QStringList searches;  // the patterns asked, in order
   QStringList findFiles(const QString& pattern) override;
   // What a drive says of itself: by default Ready when it has files
   // scripted (a disc), else NoDisc.
