@@ -1,7 +1,7 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The real player on a real X server: window title, one copy only, geometry saved at close and
-# restored at the next start. Usage (under with_xvfb.sh, with_pulse.sh): test_startup.sh MIROVA SCREENSHOT_DIR
+# restored at the next start. Usage (under with_xvfb.sh, with_pulse.sh): test_startup.sh MIROVA
 set -uo pipefail
 bin=$1
 source "$(dirname "$0")/lib.sh"

@@ -3,11 +3,10 @@
 # The real player with a Video CD image as drive D: the VCD button lists and
 # plays the disc, the video shows entry 1's red picture, the sink hears its
 # 440 Hz tone, and entry 2 follows.
-# Usage: test_vcd.sh MIROVA_BINARY SCREENSHOT_DIR (under with_xvfb.sh and with_pulse.sh)
+# Usage: test_vcd.sh MIROVA_BINARY (under with_xvfb.sh and with_pulse.sh)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_home
-mkdir -p "$2"
 cd "$E2E_HOME" || exit 1
 sequence() {  # NAME COLOUR HZ SECONDS
   ffmpeg -loglevel error -f lavfi -i "color=c=$2:size=352x288:rate=25:duration=$4" \
@@ -27,8 +26,8 @@ xdotool mousemove --window "$win" 22 $((HEIGHT - 85)) click 1
 video=$(e2e_wait_window '^AVSEQ01.DAT$' 10) && pass "entry 1 plays in a video window" || fail "no video window for AVSEQ01.DAT"
 sleep 1
 if [[ -n "$video" ]]; then
-  import -window "$video" "$2/vcd_video.png"
-  read -r r g b < <(convert "$2/vcd_video.png" -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
+  import -window "$video" video.png
+  read -r r g b < <(convert video.png -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:)
   ((r > 180 && g < 80 && b < 80)) && pass "the video window shows entry 1's red ($r,$g,$b)" \
     || fail "the video window shows ($r,$g,$b), not red"
 fi
