@@ -13,11 +13,9 @@ e2e_start "$bin" && pass "window titled Savrel超级播放器 appears"
 
 # A second copy ends at once, shows nothing and writes nothing.
 before=$(files)
-start=$(date +%s%N)
-out=$(timeout 10 "$bin" 2>&1)
+out=$(timeout 5 "$bin" 2>&1)
 rc=$?
-ms=$(( ($(date +%s%N) - start) / 1000000 ))
-[[ $rc -eq 0 && $ms -lt 5000 ]] && pass "second copy ended at once (${ms} ms)" || fail "second copy rc=$rc after ${ms} ms: $out"
+[[ $rc -eq 0 ]] && pass "second copy ended within 5 s" || fail "second copy rc=$rc (124: still running at 5 s): $out"
 [[ "$before" == "$(files)" ]] && pass "second copy touched nothing" || fail "second copy changed files: $(diff <(echo "$before") <(files))"
 n=$(xdotool search --onlyvisible --name '^Savrel超级播放器$' | wc -l)
 [[ $n -eq 1 ]] && pass "still one window" || fail "$n windows"
