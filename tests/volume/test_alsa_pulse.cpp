@@ -64,8 +64,6 @@ class TestAlsaPulse : public QObject {
     AlsaMixer m;
     Mixer::Control sp;
     QVERIFY(m.open() == 0 && m.volumeControl(Mixer::Line::Speakers, sp));
-    setSink("100%");
-    QCOMPARE((QList<qint32>{sp.minimum, sp.maximum}), (QList{0, qint32(volumes().first())}));
     QVERIFY(m.setValue(sp, 2000));
     setSink("50000");   // changed elsewhere since the mixer wrote it: the same value must still be written
     QTest::qWait(300);  // the server's change event reaches the plugin's thread
