@@ -64,7 +64,9 @@ class TestMainWindow : public QObject {
       for (const auto& [key, v] : {std::pair{"Width", "4500"}, {"Height", "40000"}, {"top", "1200"}, {"left", "1500"}})
         fp.settings.set(QStringLiteral("size"), QLatin1String(key), QLatin1String(v));
     });
-    QVERIFY(t.w.Left() != 1500 && t.w.Top() != 1200 && t.w.Width() != 4500);
+    TestWindow fresh;  // nothing stored
+    const auto rect = [](const frmcd& w) { return QRectF(w.Left(), w.Top(), w.Width(), w.Height()); };
+    QCOMPARE(rect(t.w), rect(fresh.w));
   }
 
   // A stored background that is gone: said, and the default taken and stored, so the next start says nothing.
