@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window on fakes: start-up, display switches, geometry, background reset, reload.
+// The main window on fakes: display switches and reload, geometry, background reset.
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
@@ -27,14 +27,8 @@ QStringList hidden(const frmcd& w) {
 class TestMainWindow : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void firstStart() {
-    TestWindow t;
-    QCOMPARE(hidden(t.w), QStringList{"cmd_scr"});
-    QCOMPARE(t.rows(), QStringList{"播放列表:"});
-    QVERIFY(t.fp.settings.writes.isEmpty());  // a start writes nothing
-  }
-
-  // Each switch hides its group and shows it again; the next load finds it as it was left.
+  // A start writes nothing. Each switch hides its group and shows it again; a
+  // reload (the CD button's) brings back the start-up caption, and the groups as they were left.
   void switches_data() {
     QTest::addColumn<QString>("off");
     QTest::addColumn<QString>("on");
@@ -51,31 +45,28 @@ class TestMainWindow : public QObject {
     QFETCH(QString, on);
     QFETCH(QStringList, hidden);
     TestWindow t;
+    QVERIFY(t.fp.settings.writes.isEmpty());
     t.w.action(off)->trigger();
     QCOMPARE(::hidden(t.w), hidden);
+    t.w.setWindowTitle(QStringLiteral("Savrel超级播放器-播放多媒体文件"));
     t.w.reload();
     QCOMPARE(::hidden(t.w), hidden);
+    QCOMPARE(t.w.windowTitle(), frmcd::kTitle);
     t.w.action(on)->trigger();
     t.w.reload();
     QCOMPARE(::hidden(t.w), QStringList{"cmd_scr"});
   }
 
-  // Stored geometry is taken whole; a height beyond 16 bits skips it all.
-  void geometryRestored_data() {
-    QTest::addColumn<QString>("height");
-    QTest::addColumn<bool>("restored");
-    QTest::newRow("stored") << "3000" << true;
-    QTest::newRow("height beyond 16 bits") << "40000" << false;
-  }
-  void geometryRestored() {
-    QFETCH(QString, height);
-    QFETCH(bool, restored);
-    TestWindow t([&](FakePlatform& fp) {
-      for (const auto& [key, v] :
-           {std::pair{"Width", QStringLiteral("4500")}, {"Height", height}, {"top", "1200"}, {"left", "1500"}})
-        fp.settings.set(QStringLiteral("size"), QLatin1String(key), v);
+  // Stored geometry is taken whole or not at all (restoring it is the e2e start-up
+  // test's): a height beyond 16 bits skips it all.
+  void geometryBeyond16BitsSkipped() {
+    TestWindow t([](FakePlatform& fp) {
+      for (const auto& [key, v] : {std::pair{"Width", "4500"}, {"Height", "40000"}, {"top", "1200"}, {"left", "1500"}})
+        fp.settings.set(QStringLiteral("size"), QLatin1String(key), QLatin1String(v));
     });
-    QCOMPARE(QRectF(t.w.Left(), t.w.Top(), t.w.Width(), t.w.Height()) == QRectF(1500, 1200, 4500, 3000), restored);
+    TestWindow fresh;  // nothing stored
+    const auto rect = [](const frmcd& w) { return QRectF(w.Left(), w.Top(), w.Width(), w.Height()); };
+    QCOMPARE(rect(t.w), rect(fresh.w));
   }
 
   // A stored background that is gone: said, and the default taken and stored, so the next start says nothing.
@@ -101,16 +92,6 @@ class TestMainWindow : public QObject {
 
     TestWindow none([](FakePlatform& fp) { fp.pictures.files.clear(); });  // nothing stored, no bg.bmp
     QVERIFY(none.w.picture().isNull() && none.fp.messages.shown.isEmpty());
-  }
-
-  // A reload (the CD button's) brings back the start-up caption and a fresh volume object.
-  void reload() {
-    TestWindow t;
-    t.w.setWindowTitle(QStringLiteral("Savrel超级播放器-播放多媒体文件"));
-    t.w.reload();
-    QCOMPARE(t.w.windowTitle(), frmcd::kTitle);
-    QCOMPARE(t.fp.mixers.state.opens, 2);
-    QVERIFY(t.w.isVisible());
   }
 };
 

@@ -100,7 +100,6 @@ void TestPlatform::instanceLock_data() {
   QTest::addColumn<bool>("full");            // nothing can be written anywhere
   QTest::addColumn<QString>("lockAt");       // where the lock lands; empty: nowhere, and a second copy starts too
   const QString tmpFallback = QStringLiteral("tmp/mirova-%1/mirova/mirova.lock").arg(getuid());
-  QTest::newRow("runtime folder") << 0 << false << false << "run/mirova/mirova.lock";
   QTest::newRow("read-only runtime folder") << 1 << false << false << tmpFallback;
   QTest::newRow("no runtime folder, /tmp one not ours") << 2 << true << false << "config/mirova/mirova.lock";
   QTest::newRow("disk full") << 0 << false << true << QString();

@@ -54,12 +54,10 @@ class TestDialogs : public QObject {
     f.open("help");
     QCOMPARE(f.w.helpWindow, old);  // one window at a time, on the page it shows
     QCOMPARE(old->Label1->text(), frmhelp::page2());
-    old->resize(700, 600);
     QTest::mouseClick(old->cmd1, Qt::LeftButton);
     QTRY_VERIFY(!old);
     QPointer<frmhelp> fresh = f.w.helpWindow.data();
     QVERIFY(fresh && fresh->isVisible());
-    QCOMPARE(fresh->size(), QSize(461, 392));  // 6915 x 5880 twips
     QCOMPARE(fresh->Label1->text(), frmhelp::page1());
     f.open("help");
     QCOMPARE(f.w.helpWindow, fresh);  // the menu follows the replacement

@@ -24,6 +24,14 @@ e2e_wait_window() {
   return 1
 }
 
+# Starts the player "$@" (its output in $E2E_HOME/player.log): $pid, and $win its main window.
+e2e_start() {
+  "$@" >>"$E2E_HOME/player.log" 2>&1 &
+  pid=$!
+  win=$(e2e_wait_window '^Savrel超级播放器$') || { fail "no main window"; cat "$E2E_HOME/player.log"; exit 1; }
+  sleep 0.5
+}
+
 # Waits up to 10 s for process $1 to end; when it does not, says so and ends it.
 e2e_wait_end() {
   for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || { wait "$1" 2>/dev/null; return 0; }; sleep 0.1; done
@@ -68,6 +76,13 @@ e2e_sink_freq() {
   rm -f "$f"
 }
 
+# Passes "$3" when the sink plays about $1 Hz (within 5 %) during the next $2 seconds.
+e2e_hears() {
+  local hz; hz=$(e2e_sink_freq "$2")
+  awk -v f="$hz" -v want="$1" 'BEGIN { exit !(f > want * 0.95 && f < want * 1.05) }' && pass "$3 ($hz Hz)" \
+    || fail "$3: the sink heard ${hz:-nothing} Hz, not $1"
+}
+
 # Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
 # "seconds:hz" argument, each a whole number of 2352-byte sectors. A plain
 # number before them is the first track's number (1 when there is none), as
@@ -84,14 +99,4 @@ e2e_cd_image() {
     printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n' "$n" $((at / 60)) $((at % 60)) >>"$dir/disc.cue"
     at=$((at + ${track%%:*}))
   done
-}
-
-# Clicks the VCD button of main window $1: 28 x 17 px at 8, 40 (120, 600
-# twips) in the 225 x 133 client area under the menu bar, so its middle lies
-# 85 px above the bottom of the window as it first comes up.
-e2e_click_vcd() {
-  local WINDOW X Y WIDTH HEIGHT SCREEN
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  e2e_focus "$1"
-  xdotool mousemove --window "$1" 22 $((HEIGHT - 85)) click 1
 }

@@ -11,6 +11,8 @@ source "$(dirname "$0")/lib.sh"
 expected=$1
 folder=/usr/lib/mirova
 e2e_home
+tone=$(mktemp -d)/tone.mp3
+ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=20" -ac 2 -b:a 128k "$tone" || exit 1
 unset DBUS_SESSION_BUS_ADDRESS XDG_DATA_DIRS
 
 want=$(grep -v '^#' "$expected" | sed 's#^#/usr/#' | LC_ALL=C sort)
@@ -18,12 +20,8 @@ got=$(dpkg -L mirova | while read -r p; do [[ -f "$p" || -L "$p" ]] && echo "$p"
 [[ "$got" == "$want" ]] && pass "the package holds exactly the expected tree" \
   || fail "package differs (< expected, > package): $(diff <(echo "$want") <(echo "$got") | grep '^[<>]' | tr '\n' ' ')"
 
-ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=20" -ac 2 -b:a 128k "$E2E_HOME/tone.mp3" || exit 1
-log=$E2E_HOME/player.log
-/usr/bin/mirova >"$log" 2>&1 &
-pid=$!
-win=$(e2e_wait_window '^Savrel超级播放器$') || { fail "no main window"; cat "$log"; exit 1; }
-sleep 1
+e2e_start /usr/bin/mirova
+sleep 0.5
 
 [[ "$(xdg-mime query default x-content/audio-cdda)" == mirova.desktop ]] && pass "mirova.desktop plays audio CDs" \
   || fail "default for audio CDs: $(xdg-mime query default x-content/audio-cdda)"
@@ -33,28 +31,26 @@ exec_line=$(grep '^Exec=' /usr/share/applications/mirova.desktop | cut -d= -f2- 
 
 grep -q libgstreamer "/proc/$pid/maps" && fail "GStreamer mapped before a file was opened" \
   || pass "GStreamer not mapped while idle"
-e2e_open_file "$win" "$E2E_HOME/tone.mp3" && pass "file chosen in the open dialog" || fail "no open dialog"
+e2e_open_file "$win" "$tone" && pass "file chosen in the open dialog" || fail "no open dialog"
 sleep 1
-hz=$(e2e_sink_freq 3)
-((${hz:-0} > 420 && ${hz:-0} < 460)) && pass "its 440 Hz at the sink ($hz Hz)" || fail "the sink heard ${hz:-nothing} Hz"
+e2e_hears 440 3 "its 440 Hz at the sink"
 
 e2e_quit "$win" "$pid"
-grep -Eqi 'd-?bus' "$log" && fail "the player spoke of the missing bus: $(cat "$log")" || pass "no word about the missing session bus"
+grep -Eqi 'd-?bus' "$E2E_HOME/player.log" && fail "the player spoke of the missing bus: $(cat "$E2E_HOME/player.log")" \
+  || pass "no word about the missing session bus"
 rm -rf "$E2E_HOME"
 
 e2e_home
-ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=20" -ac 2 -b:a 128k "$E2E_HOME/tone.mp3" || exit 1
 xdg-mime default mirova.desktop audio/mpeg
-gio open "$E2E_HOME/tone.mp3" && pass "gio open took the MP3" || fail "gio open failed"
+gio open "$tone" && pass "gio open took the MP3" || fail "gio open failed"
 if win=$(e2e_wait_window '^Savrel超级播放器-播放多媒体文件$' 20); then
   pass "gio open started the player on the file"
   sleep 1
-  hz=$(e2e_sink_freq 3)
-  ((${hz:-0} > 420 && ${hz:-0} < 460)) && pass "the sink heard it ($hz Hz)" || fail "the sink heard ${hz:-nothing} Hz"
+  e2e_hears 440 3 "the sink heard it"
   pid=$(xdotool getwindowpid "$win")
   e2e_quit "$win" "$pid"
 else
   fail "no player playing the file: $(xdotool search --name . getwindowname %@ 2>/dev/null | tr '\n' ' ')"
 fi
-rm -rf "$E2E_HOME"
+rm -rf "$E2E_HOME" "$(dirname "$tone")"
 e2e_done

@@ -1,13 +1,13 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# `cmake --install` into a DESTDIR under a prefix with a blank in it: exactly
-# the expected tree, files the desktop's own validators accept (icons and the
-# manual page are lintian's, in the package test), and the installed program
-# finding its folder through the bin/ link.
-# Usage: test_install_tree.sh BUILD_DIR EXPECTED_TREE
+# `cmake --install` into a DESTDIR under a prefix with a blank in it: nothing
+# outside the prefix, files the desktop's own validators accept (the exact
+# tree, icons and the manual page are the package test's), and the installed
+# program, started through the bin/ link, finding its folder.
+# Usage: test_install_tree.sh BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/../e2e/lib.sh"
-build=$1 expected=$2
+build=$1
 prefix="/opt/my apps"
 work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
@@ -16,16 +16,8 @@ root="$work/root$prefix"
 DESTDIR="$work/root" cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
   || { fail "cmake --install: $(cat "$work/install.log")"; e2e_done; exit 1; }
 
-got=$(cd "$root" && find . \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort)
-want=$(grep -v '^#' "$expected" | LC_ALL=C sort)
-[[ "$got" == "$want" ]] && pass "the tree holds exactly the expected files" \
-  || fail "tree differs (< expected, > installed): $(diff <(echo "$want") <(echo "$got") | grep '^[<>]' | tr '\n' ' ')"
 [[ -z "$(find "$work/root" -mindepth 1 -maxdepth 1 ! -name opt)" ]] && pass "nothing installed outside the prefix" \
   || fail "outside the prefix: $(ls "$work/root")"
-
-link=$(readlink "$root/bin/mirova")
-[[ "$link" == ../lib/mirova/mirova && -x "$root/bin/mirova" ]] && pass "bin/mirova links to ../lib/mirova/mirova" \
-  || fail "bin/mirova -> '$link'"
 
 desktop="$root/share/applications/mirova.desktop"
 out=$(desktop-file-validate "$desktop" 2>&1) && [[ -z "$out" ]] && pass "desktop-file-validate" \
