@@ -3,12 +3,8 @@
 // Media made at test time, and what the private null sink's monitor heard.
 #include <QByteArray>
 #include <QFile>
-#include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QScreen>
 #include <QTest>
-#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -75,21 +71,6 @@ inline QByteArray mode2Payloads(const QByteArray& raw) {
   QByteArray out;
   for (qsizetype at = 0; at + 2352 <= raw.size(); at += 2352) out += raw.mid(at + 16, 2336);
   return out;
-}
-// What the screen shows of `window`: on X11 the server's pixels, so what a
-// video sink drew into a child window counts too.
-inline QImage shown(QWidget* window) { return window->screen()->grabWindow(window->winId()).toImage(); }
-
-// The libav libraries mapped into this process, by file name.
-inline QStringList libavMapped() {
-  QFile maps("/proc/self/maps");
-  if (!maps.open(QIODevice::ReadOnly)) return {"/proc/self/maps unreadable"};
-  static const QRegularExpression heavy("/(libavcodec|libavformat|libavfilter|libgstlibav)[^/]*$");
-  QStringList found;
-  for (const QByteArray& line : maps.readAll().split('\n'))
-    if (const auto m = heavy.match(QString::fromLocal8Bit(line)); m.hasMatch() && !found.contains(m.captured(1)))
-      found << m.captured(1);
-  return found;
 }
 
 // Records the null sink "mirova_test" as 16-bit stereo at 44.1 kHz.

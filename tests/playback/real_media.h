@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// For the tests on the real machine: media made at test time, and the main
-// window on the fakes with the machine's real media devices.
+// For the tests on the real machine: media made at test time.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -28,10 +27,5 @@ inline bool ffmpeg(const QStringList& sources, const QStringList& options, const
 // The same as readFile and writeFile, by their older names.
 inline QByteArray read(const QString& file) { return readFile(file); }
 inline bool write(const QString& file, const QByteArray& bytes) { return writeFile(file, bytes); }
-
-// The main window on the fakes, with the machine's real media devices.
-struct Window : TestWindow {
-  Window() : TestWindow({}, Real) {}
-};
 
 }  // namespace realmedia
