@@ -220,10 +220,11 @@ class TestDiscImages : public QObject {
       QTest::newRow(s.image) << path(s.image) << (vcd ? "AVSEQ01.DAT" : "") << (vcd ? -1 : 3);
     }
     refused("BIN beside the CUE sheet is a pipe", "pipebin.CUE", "FILE \"audio.bin\" BINARY" + track);
-    refused("CUE's CD-Text file is a pipe", "cdtext.cue", "CDTEXTFILE \"fifo\"\nFILE \"audio.bin\" BINARY" + track);
+    refused("CUE's CD-Text file is a pipe", "cdtext.cue", "CDTEXTFILE \"fifo\"\nFILE \"cdtext.bin\" BINARY" + track);
     refused("TOC names a pipe", "pipe.toc", "CD_DA\nTRACK AUDIO\nAUDIOFILE \"fifo\" 0\n");
     refused("the description is a pipe", "fifo.cue", {});
     refused("an NRG that is a pipe", "fifo.nrg", {});
+    write(path("cdtext.bin"), seeds_.value("audio.bin"));  // the BIN libcdio wants beside a CUE sheet
     for (const char* name : {"fifo.cue", "pipebin.BIN", "fifo.nrg"})
       ::mkfifo(QFile::encodeName(path(name)).constData(), 0600);
     for (const QFileInfo& kept : QDir(QFINDTESTDATA("corpus")).entryInfoList({"*.cue", "*.toc", "*.nrg"}))
