@@ -35,7 +35,7 @@ const QList<QByteArray> kLines =
         "TITLE \"x\"|}|SILENCE 10:00:00|REM // FILE \"fifo\"|FLAGS DCP PRE|FIFO \"fifo\"|CATALOG 0000000000000")
         .split('|');
 
-// The valid images: a description and its data (these are damaged), or an NRG.
+// The valid images: a description and its data (the fuzz damages these four), or an NRG.
 struct Seed {
   const char* image;
   const char* data;
@@ -45,11 +45,9 @@ const Seed kSeeds[] = {{"vcd.cue", "vcd.bin"},     {"vcd.toc", "vcd.bin"}, {"aud
 
 // A case that takes this long has hung: it is named and the run ends.
 constexpr unsigned kHungS = 10 * kHangMs / 1000;
-char hungImage[4096];
+char hungOn[4096];  // "hung on IMAGE\n"
 void hung(int) {
-  static const char what[] = "hung on ";
-  if (::write(2, what, sizeof what - 1) < 0 || ::write(2, hungImage, std::strlen(hungImage)) < 0) {
-  }
+  [[maybe_unused]] const ssize_t written = ::write(2, hungOn, std::strlen(hungOn));
   std::abort();
 }
 
@@ -62,7 +60,6 @@ class TestDiscImages : public QObject {
   ImageProbe probe_{program_};
   QString source_;
   std::unique_ptr<CdServiceClient> cd_;
-  QHash<QString, QByteArray> seeds_;
 
   QString path(const QString& name) const { return dir_.filePath(name); }
   void write(const QString& file, const QByteArray& bytes) { QVERIFY(realmedia::write(file, bytes)); }
@@ -77,7 +74,7 @@ class TestDiscImages : public QObject {
   Outcome feed(const QString& image) {
     Outcome o;
     const pid_t service = fixtures::servicePid();
-    qstrncpy(hungImage, QFile::encodeName(image + '\n').constData(), sizeof hungImage);
+    qstrncpy(hungOn, QFile::encodeName("hung on " + image + '\n').constData(), sizeof hungOn);
     ::alarm(kHungS);
     QElapsedTimer t;
     t.start();
@@ -118,7 +115,7 @@ class TestDiscImages : public QObject {
     ::mkfifo(QFile::encodeName(folder + "/fifo").constData(), 0600);
     const auto pick = [&rng](qsizetype n) { return qsizetype(rng.bounded(quint32(n))); };
     const Seed& seed = kSeeds[pick(4)];
-    QList<QByteArray> lines = seeds_.value(seed.image).split('\n');
+    QList<QByteArray> lines = realmedia::read(path(seed.image)).split('\n');
     for (int n = 1 + int(rng.bounded(4)); n > 0; --n) {
       const qsizetype at = pick(lines.size());
       const QByteArray line = kLines[pick(kLines.size())];
@@ -170,7 +167,6 @@ class TestDiscImages : public QObject {
     }
     write(path("audio.bin"), audio);
     write(path("audio.nrg"), fixtures::nrg(tracks));
-    for (const Seed& s : kSeeds) seeds_[s.image] = realmedia::read(path(s.image));
     QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
     cd_ = std::make_unique<CdServiceClient>(CdServiceSetup{program_, [this] { return source_; }},
                                             CdServiceClient::Start::OnOpen);
@@ -215,17 +211,15 @@ class TestDiscImages : public QObject {
   void images() {
     QFETCH(QString, image);
     QFETCH(QString, vcd);
-    QFETCH(int, tracks);
     const Outcome o = feed(image);
     QVERIFY2(o.trouble.isEmpty(), qPrintable(o.trouble));
     if (vcd != "*") {
       QCOMPARE(o.vcd, vcd);
-      QCOMPARE(o.tracks, tracks);
+      QTEST(o.tracks, "tracks");
     }
   }
 
-  // A scratch: each unreadable sector of a file reads as zeros, up to the
-  // cap; past it the file cannot be read, as a disc taken out.
+  // A scratch: each unreadable sector of a file reads as zeros, up to a cap.
   void scratches() {
     constexpr int kBytes = 100;
     // Ten sectors, sector k holds bytes k + 1; a read that touches a bad one fails whole.
@@ -241,12 +235,11 @@ class TestDiscImages : public QObject {
         return out;
       }
     };
-    disc::FillingReader reader(std::make_unique<Scratched>(), kBytes, 2);
+    disc::FillingReader reader(std::make_unique<Scratched>(), kBytes);
     const auto bytes = reader.read(50, 1000);  // from the middle of the first sector to the end
     QVERIFY(bytes && bytes->size() == 950);
     for (qint64 at = 50; at < 1000; ++at)
       QCOMPARE(int(bytes->at(at - 50)), Scratched::bad(at / kBytes) ? 0 : int(at / kBytes + 1));
-    QVERIFY(!reader.read(0, 10));  // a third bad sector is past the cap of 2
   }
 
   void fuzz() {

@@ -26,7 +26,6 @@ class FakePortal : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
  public:
-  explicit FakePortal(QString file) : file_(std::move(file)) {}
  public Q_SLOTS:
   QDBusObjectPath Screenshot(const QString&, const QVariantMap& options, const QDBusMessage& message) {
     const QString token = options.value(QStringLiteral("handle_token")).toString();
@@ -35,8 +34,9 @@ class FakePortal : public QObject {
     QImage img(64, 48, QImage::Format_RGB32);
     img.fill(Qt::cyan);
     QVariantMap results;
-    if (!token.isEmpty() && !options.value(QStringLiteral("interactive"), true).toBool() && img.save(file_, "PNG"))
-      results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(file_).toString());
+    const QString file = QCoreApplication::arguments().at(2);
+    if (!token.isEmpty() && !options.value(QStringLiteral("interactive"), true).toBool() && img.save(file, "PNG"))
+      results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(file).toString());
     // The answer comes after the call has returned, as with the real portal.
     QTimer::singleShot(30, this, [path, results] {
       QDBusMessage response = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
@@ -46,9 +46,6 @@ class FakePortal : public QObject {
     });
     return QDBusObjectPath(path);
   }
-
- private:
-  QString file_;
 };
 
 class TestPictures : public QObject {
@@ -71,21 +68,19 @@ class TestPictures : public QObject {
       fp.pictures.add(QStringLiteral("/pics/a b.bmp"), {30, 30}, Qt::red);
       fp.pictures.notPictures << QStringLiteral("/pics/notes.txt");
     });
-    FakePlatform& fp = t.fp;
-    frmcd& w = t.w;
-    w.reload();  // rebuilt controls must not connect the menu twice
-    fp.settings.writes.clear();
+    t.w.reload();  // rebuilt controls must not connect the menu twice
+    t.fp.settings.writes.clear();
     for (const QString& answer : answers) {
-      fp.filePicker.answers.push_back(answer.isEmpty() ? std::nullopt : std::optional(answer));
-      w.action(QStringLiteral("bjfile"))->trigger();
+      t.fp.filePicker.answers.push_back(answer.isEmpty() ? std::nullopt : std::optional(answer));
+      t.w.action(QStringLiteral("bjfile"))->trigger();
     }
-    QTEST(w.picture().toImage().pixelColor(0, 0), "colour");  // at once, with no repaint or restart
-    QTEST(fp.settings.writes, "stored");                      // nothing else is touched
-    QCOMPARE(fp.messages.texts().size(), int(answers.contains(QStringLiteral("/pics/notes.txt"))));
+    QTEST(t.w.picture().toImage().pixelColor(0, 0), "colour");  // at once, with no repaint or restart
+    QTEST(t.fp.settings.writes, "stored");                      // nothing else is touched
+    QCOMPARE(t.fp.messages.texts().size(), int(answers.contains(QStringLiteral("/pics/notes.txt"))));
   }
 
   void capture() {
-    const QColor root(0x30, 0x60, 0x90), window(Qt::magenta), other(0x00, 0xC0, 0x00);
+    const QColor root(0x30, 0x60, 0x90), window(Qt::magenta);
     const auto count = [](const QImage& img, const QColor& c) {
       const QImage rgb = img.convertToFormat(QImage::Format_RGB32);  // rows without padding
       const auto* px = reinterpret_cast<const QRgb*>(rgb.constBits());
@@ -97,23 +92,18 @@ class TestPictures : public QObject {
       fp.pictures.add(fp.programFolder + "/bg.bmp", {400, 300}, window);
       fp.screen.onGrab = [&fp, &grabber] { fp.screen.image = grabber.grabScreen(); };  // the real grab
     });
-    FakePlatform& fp = t.fp;
-    frmcd& w = t.w;
-    w.move(200, 150);
-    w.cmd_scr->show();
+    t.w.move(200, 150);
+    t.w.cmd_scr->show();
     QTRY_VERIFY(count(grabber.grabScreen(), window) >= 1000);
     // Saved: the bare root over every monitor, neither the window nor a frame in it.
     QVERIFY(QGuiApplication::screens().size() >= qEnvironmentVariableIntValue("MIROVA_MONITORS"));
     const QSize screen = QGuiApplication::primaryScreen()->virtualSize();
     const QString shot = dir.filePath(QStringLiteral("screen.bmp"));
-    fp.filePicker.answers = {shot, std::nullopt, shot};
-    w.cmd_scr->click();
+    t.fp.filePicker.answers = {shot, std::nullopt};
+    t.w.cmd_scr->click();
     QCOMPARE(count(QImage(shot), root), screen.width() * screen.height());
-    w.cmd_scr->click();  // cancelled: the window back on the screen
+    t.w.cmd_scr->click();  // cancelled: the window back on the screen
     QTRY_VERIFY(count(grabber.grabScreen(), window) >= 1000);
-    QCOMPARE(QProcess::execute(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), other.name()}), 0);
-    w.cmd_scr->click();  // the next capture replaces the first, with what the screen shows now
-    QCOMPARE(count(QImage(shot), other), screen.width() * screen.height());
   }
 
   void portal() {
@@ -133,7 +123,7 @@ class TestPictures : public QObject {
 int main(int argc, char** argv) {
   if (argc == 3 && qstrcmp(argv[1], "--portal") == 0) {
     QCoreApplication app(argc, argv);
-    FakePortal portal(QString::fromLocal8Bit(argv[2]));
+    FakePortal portal;
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal, QDBusConnection::ExportAllSlots);
     return bus.registerService(kPortal) ? QCoreApplication::exec() : 1;
