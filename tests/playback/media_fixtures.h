@@ -77,7 +77,7 @@ inline QByteArray mode2Payloads(const QByteArray& raw) {
 class SinkRecorder {
  public:
   static constexpr int kRate = 44100;
-  bool start() {  // again after the sound server was restarted
+  bool start() {
     parec_.close();
     parec_.start("parec",
                  {"--device=mirova_test.monitor", "--raw", "--format=s16le", "--channels=2", "--latency-msec=20"});

@@ -3,9 +3,6 @@
 # Runs a command against a private PulseAudio daemon whose default sink is a
 # null sink named "mirova_test"; its monitor can be recorded to prove sound.
 # Usage: with_pulse.sh COMMAND [ARGS...]
-#        with_pulse.sh --restart   (from inside COMMAND, whose test has stopped
-#                                   the daemon: starts it again; the command
-#                                   finds this script in $MIROVA_WITH_PULSE)
 set -euo pipefail
 start_daemon() {
   # Without shared memory: Debian 12's daemon sometimes aborts (an assertion
@@ -20,10 +17,6 @@ start_daemon() {
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl set-default-sink mirova_test
 }
-if [[ "${1:-}" == --restart ]]; then
-  start_daemon
-  exit
-fi
 rt=$(mktemp -d /tmp/mirova-pulse.XXXXXX)
 chmod 700 "$rt"
 export XDG_RUNTIME_DIR="$rt" PULSE_RUNTIME_PATH="$rt/pulse" HOME="${HOME:-$rt}"
@@ -35,5 +28,5 @@ cleanup() {
 }
 trap cleanup EXIT
 start_daemon
-export PULSE_SERVER="unix:$rt/pulse/native" MIROVA_WITH_PULSE="$(realpath "$0")"
+export PULSE_SERVER="unix:$rt/pulse/native"
 "$@"
