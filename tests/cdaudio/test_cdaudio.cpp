@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The CD drive service on a disc image made by the test, through the
 // player's clients; sound checked at the private null sink.
+#include <QtDBus>
 #include <QtWidgets>
 #include <climits>
 
 #include "app/frmcd.h"
 #include "cd_service.h"
 #include "cdaudio/cd_drive.h"
+#include "cdaudio/drive.h"
 #include "cdaudio/mci_session.h"
 #include "cdclient/mci.h"
 #include "fakes/fakes.h"
@@ -196,6 +198,43 @@ class TestCdAudio : public QObject {
       if (!request[0].startsWith("open")) settled([&session](const QString& r) { return session.handle(r).text; });
       QCOMPARE(send(request[0]), request[1]);
     }
+  }
+
+  // Eject through a UDisks2 of our own on a private bus: what it was asked, and what came back.
+  void udisksEject_data() {
+    QTest::addColumn<QStringList>("fake");  // its arguments but the log; none: no UDisks2
+    QTest::addColumn<QString>("result");    // "ejected", "<reason>", "none": not through UDisks2; ": " the calls
+    QTest::newRow("mounted") << QStringList{"/dev/sr7", "free"} << "ejected: Unmount Eject";
+    QTest::newRow("busy mount") << QStringList{"/dev/sr7", "busy"} << "busy: Unmount";
+    QTest::newRow("another drive") << QStringList{"/dev/sr9", "free"} << "none: ";
+    QTest::newRow("no UDisks2") << QStringList() << "none: ";
+  }
+
+  void udisksEject() {
+    QFETCH(QStringList, fake);
+    QFETCH(QString, result);
+    static QProcess bus;  // one for every row: the connection to it is made once
+    if (bus.state() == QProcess::NotRunning) {
+      bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+      QVERIFY(bus.waitForReadyRead(5000));
+      qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.readLine().trimmed());
+    }
+    const QString log = dir_.filePath("udisks.log");
+    QFile::remove(log);
+    QProcess udisks;
+    if (!fake.isEmpty()) {
+      udisks.start(QFINDTESTDATA("../support/fake_udisks.py"), fake << log);
+      QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.UDisks2"));
+    }
+    QString why;
+    const std::optional<bool> ejected = cdaudio::ejectThroughUdisks("/dev/sr7", &why);
+    QFile f(log);
+    const QString calls =
+        f.open(QIODevice::ReadOnly) ? QString(f.readAll()).split('\n', Qt::SkipEmptyParts).join(' ') : "";
+    QCOMPARE((!ejected ? QString("none") : *ejected ? QString("ejected") : why) + ": " + calls, result);
+    udisks.kill();
+    udisks.waitForFinished();
+    QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.UDisks2"));
   }
 
   // Requests on a disc opened in tmsf: the test disc, or one laid out as
