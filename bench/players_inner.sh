@@ -22,13 +22,13 @@ gst-inspect-1.0 >/dev/null 2>&1
 
 # Measures the playing process $3 as player $2 on medium $1, then ends it.
 record() {
-  local medium=$1 label=$2 pid=$3 cpu hwm peak
+  local medium=$1 label=$2 pid=$3 cpu hwm hz
   sleep 3  # past the start
   read -r cpu hwm < <(measure "$pid")
-  peak=$(e2e_sink_peak 2)
+  hz=$(e2e_sink_freq 2)
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  echo "$medium $label $cpu $hwm ${peak:-0}" >>"$results"
+  echo "$medium $label $cpu $hwm ${hz:-0}" >>"$results"
 }
 
 peer() {
@@ -78,12 +78,12 @@ for _ in $(seq "$rounds"); do
   peer mpeg1 gst-play gst-play-1.0 --no-interactive --videosink=ximagesink "$film"
 done
 
-# Medians per medium and player; the sink peak shows that each one played.
+# Medians per medium and player; the tone at the sink shows that each one played.
 median() { # medium label column
   awk -v m="$1" -v l="$2" -v c="$3" '$1 == m && $2 == l { print $c }' "$results" | sort -n |
     awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)]; else print 0 }'
 }
-printf '%-6s %-10s %14s %14s %10s\n' medium player "cpu%|start ms" "peak RSS MiB" "sink peak"
+printf '%-6s %-10s %14s %14s %10s\n' medium player "cpu%|start ms" "peak RSS MiB" "sink Hz"
 while read -r medium label; do
   awk -v m="$medium" -v l="$label" -v c="$(median "$medium" "$label" 3)" -v r="$(median "$medium" "$label" 4)" \
     -v p="$(median "$medium" "$label" 5)" 'BEGIN { printf "%-6s %-10s %14s %14.1f %10s\n", m, l, c, r / 1024, (m == "idle" ? "-" : p) }'

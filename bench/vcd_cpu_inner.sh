@@ -13,11 +13,11 @@ ffmpeg -loglevel error -f lavfi -i "testsrc=size=352x288:rate=25:duration=70" -f
   -i "aevalsrc=0.3*sin(2*PI*220*t)+0.2*sin(2*PI*277*t)+0.2*sin(2*PI*330*t):s=44100:d=70" -target pal-vcd movie.mpg
 vcdimager -q -t vcd2 -c vcd.cue -b vcd.bin movie.mpg >/dev/null
 
-# Prints "cpu% peak_rss_kib sink_peak" for the player $1 that is already playing.
+# Prints "cpu% peak_rss_kib sink_hz" for the player $1 that is already playing.
 sample() {
   sleep 2
   read -r cpu rss < <(measure "$1")
-  echo "$cpu $rss $(e2e_sink_peak 2)"
+  echo "$cpu $rss $(e2e_sink_freq 2)"
   kill "$1"
   wait "$1" 2>/dev/null || true
 }
@@ -40,7 +40,7 @@ read -r f_cpu f_rss f_peak < <(sample $pid)
 gst-play-1.0 -q --videosink=ximagesink --audiosink=pulsesink "$E2E_HOME/movie.mpg" >/dev/null 2>&1 &
 read -r p_cpu p_rss p_peak < <(sample $!)
 
-printf '%-22s %8s %12s %10s\n' player "cpu%" "peak RSS KiB" "sink peak"
+printf '%-22s %8s %12s %10s\n' player "cpu%" "peak RSS KiB" "sink Hz"
 printf '%-22s %8s %12s %10s\n' "mirova, VCD image" "$v_cpu" "$v_rss" "$v_peak"
 printf '%-22s %8s %12s %10s\n' "mirova, MPEG file" "$f_cpu" "$f_rss" "$f_peak"
 printf '%-22s %8s %12s %10s\n' "gst-play-1.0, file" "$p_cpu" "$p_rss" "$p_peak"

@@ -45,6 +45,16 @@ e2e_quit() { e2e_keys "$1" alt+f x && e2e_wait_end "$2"; }
 
 e2e_focus() { xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"; }
 
+# Clicks the VCD button of window $1: 28 x 17 px at 8, 40 (120, 600 twips) in
+# the 225 x 133 client area under the menu bar, its middle 85 px above the
+# window's bottom.
+e2e_click_vcd() {
+  local WINDOW X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  e2e_focus "$1"
+  xdotool mousemove --window "$1" 22 $((HEIGHT - 85)) click 1
+}
+
 # Focuses window $1, then presses each key that follows, one at a time.
 e2e_keys() {
   e2e_focus "$1"

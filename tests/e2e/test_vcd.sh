@@ -17,11 +17,7 @@ sequence blue.mpg blue 1000 3
 vcdimager -q -t vcd2 -c vcd.cue -b vcd.bin red.mpg blue.mpg >/dev/null || exit 1
 
 MIROVA_DRIVES="D=$E2E_HOME/vcd.cue" e2e_start "$1"
-# The VCD button: 28 x 17 px at 8, 40 (120, 600 twips) in the 225 x 133
-# client area under the menu bar, its middle 85 px above the window's bottom.
-eval "$(xdotool getwindowgeometry --shell "$win")"
-e2e_focus "$win"
-xdotool mousemove --window "$win" 22 $((HEIGHT - 85)) click 1
+e2e_click_vcd "$win"
 
 video=$(e2e_wait_window '^AVSEQ01.DAT$' 10) && pass "entry 1 plays in a video window" || fail "no video window for AVSEQ01.DAT"
 sleep 1
