@@ -86,11 +86,13 @@ e2e_sink_freq() {
   rm -f "$f"
 }
 
-# Passes "$3" when the sink plays about $1 Hz (within 5 %) during the next $2 seconds.
+# Passes "$3" when the sink plays about $1 Hz (within 5 %) during the next $2 seconds;
+# when not, says how many streams the sink had and what the player printed.
 e2e_hears() {
   local hz; hz=$(e2e_sink_freq "$2")
   awk -v f="$hz" -v want="$1" 'BEGIN { exit !(f > want * 0.95 && f < want * 1.05) }' && pass "$3 ($hz Hz)" \
-    || fail "$3: the sink heard ${hz:-nothing} Hz, not $1"
+    || { fail "$3: the sink heard ${hz:-nothing} Hz, not $1, from $(pactl list short sink-inputs | wc -l) streams"
+         tail -n 20 "$E2E_HOME/player.log" 2>/dev/null; }
 }
 
 # Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
