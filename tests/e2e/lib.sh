@@ -71,28 +71,46 @@ e2e_open_file() {
   xdotool key Return
 }
 
-# Frequency (Hz) of the tone the null sink played during the next $1
-# seconds: the median over windows of 20 ms of the left channel's zero
-# crossings (a busy sound server leaves gaps); 0 when it was silent.
-e2e_sink_freq() {
-  local f; f=$(mktemp --suffix=.wav)
-  timeout "$1" parecord --device=mirova_test.monitor --file-format=wav "$f" 2>/dev/null
-  sox "$f" -t raw -e signed -b 16 - remix 1 2>/dev/null | od -An -v -td2 -w2 | awk '
+# Records the null sink into WAV $1 until e2e_record_stop. With a short
+# latency: the server's default (2 s) lets the sink run seconds ahead, so a
+# stream that starts after the recorder is heard only that much later.
+e2e_record() {
+  parecord --latency-msec=20 --device=mirova_test.monitor --file-format=wav "$1" 2>/dev/null &
+  rec_pid=$!
+}
+e2e_record_stop() { kill "$rec_pid" 2>/dev/null && wait "$rec_pid" 2>/dev/null; }
+
+# Frequency (Hz) of the tone in WAV $1: the median over windows of 20 ms of
+# the left channel's zero crossings (a busy sound server leaves gaps); 0 when
+# it was silent.
+e2e_wav_freq() {
+  sox "$1" -t raw -e signed -b 16 - remix 1 2>/dev/null | od -An -v -td2 -w2 | awk '
     function flush() { if (n >= 4) printf "%.1f\n", (n - 1) / 2 / ((last - first) / 44100); n = 0; side = 0 }
     { s = $1 + 0; now = s > 1000 ? 1 : (s < -1000 ? -1 : side)
       if (now != side && side != 0) { n++; last = NR; if (n == 1) first = NR }
       side = now
       if (NR % 882 == 0) flush() }' | sort -n | awk '{ v[NR] = $1 } END { printf "%d\n", NR ? v[int((NR + 1) / 2)] : 0 }'
+}
+
+# Frequency (Hz) of the tone the null sink plays during the next $1 seconds.
+e2e_sink_freq() {
+  local f; f=$(mktemp --suffix=.wav)
+  e2e_record "$f" && sleep "$1" && e2e_record_stop
+  e2e_wav_freq "$f"
   rm -f "$f"
 }
 
-# Passes "$3" when the sink plays about $1 Hz (within 5 %) during the next $2 seconds;
-# when not, says how many streams the sink had and what the player printed.
+# Passes "$3" when the sink plays about $1 Hz (within 5 %) during the next $2
+# seconds, or in the recording $2; when not, says how much was recorded, how
+# many streams the sink had and what the player printed.
 e2e_hears() {
-  local hz; hz=$(e2e_sink_freq "$2")
+  local f hz
+  if [[ -f $2 ]]; then f=$2; else f=$(mktemp --suffix=.wav) && e2e_record "$f" && sleep "$2" && e2e_record_stop; fi
+  hz=$(e2e_wav_freq "$f")
   awk -v f="$hz" -v want="$1" 'BEGIN { exit !(f > want * 0.95 && f < want * 1.05) }' && pass "$3 ($hz Hz)" \
-    || { fail "$3: the sink heard ${hz:-nothing} Hz, not $1, from $(pactl list short sink-inputs | wc -l) streams"
+    || { fail "$3: the sink heard ${hz:-nothing} Hz, not $1, in $(soxi -D "$f" 2>/dev/null || echo 0) s from $(pactl list short sink-inputs | wc -l) streams"
          tail -n 20 "$E2E_HOME/player.log" 2>/dev/null; }
+  [[ $f == "$2" ]] || rm -f "$f"
 }
 
 # Writes an audio CD image $1/disc.cue + disc.bin: one sine track per
