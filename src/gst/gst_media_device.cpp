@@ -33,6 +33,8 @@ constexpr int kPlayFlagText = 1 << 2;
 // costs twice the scaling.
 constexpr int kPlayFlagSoftColorBalance = 1 << 10;
 constexpr const char* kSeekMark = "mirova-seek";
+// An end of stream trails its seek by a few seeks at most (frame steps).
+constexpr std::size_t kEarlierSeeksKept = 16;
 constexpr int kWatchdogMs = 500;
 
 // The General MIDI soundfonts Debian ships, the small one first.
@@ -132,6 +134,7 @@ void GstMediaDevice::open(const QString& fileName) {
   lengthDirty_ = lengthExact_ = atEnd_ = failed_ = seeked_ = false;
   restarts_ = 0;
   seekSeqnum_ = GST_SEQNUM_INVALID;
+  earlierSeeks_.clear();
   seekMarks_ = 0;
 
   // A drive path may read a disc: its folders, then the margin of its
@@ -346,6 +349,10 @@ void GstMediaDevice::seekPipeline(qint64 ms) {
   // The segment the seek starts carries its number up to its end of stream,
   // in most elements; for the others, a mark on the bus tells the messages
   // posted before the seek from those after it.
+  if (seekSeqnum_ != GST_SEQNUM_INVALID) {
+    if (earlierSeeks_.size() == kEarlierSeeksKept) earlierSeeks_.erase(earlierSeeks_.begin());
+    earlierSeeks_.push_back(seekSeqnum_);
+  }
   seekSeqnum_ = gst_event_get_seqnum(seek);
   ++seekMarks_;
   gst_bus_post(bus_, gst_message_new_application(GST_OBJECT(pipeline_), gst_structure_new_empty(kSeekMark)));
@@ -404,6 +411,10 @@ void GstMediaDevice::handleMessage(GstMessage* message) {
       // is posted again when playing resumes.
       if (mode_ != Playing || failed_) break;
       // Posted before the last flushing seek, for the stretch that seek left.
+      // A sink may post it after that seek's mark, as the flush reaches it:
+      // its number still tells.
+      if (std::find(earlierSeeks_.begin(), earlierSeeks_.end(), gst_message_get_seqnum(message)) != earlierSeeks_.end())
+        break;
       if (seekMarks_ > 0 && gst_message_get_seqnum(message) != seekSeqnum_) break;
       positionMs();
       if (lengthMs_ < 0) lengthMs_ = lastPositionMs_;

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "playback/media_device.h"
 
@@ -115,6 +116,7 @@ class GstMediaDevice final : public MediaDevice {
   Drives* drives_ = nullptr;
   std::unique_ptr<SectorSource> sectors_;  // outlives the pipeline that reads it
   unsigned seekSeqnum_ = 0;                // of the last flushing seek
+  std::vector<unsigned> earlierSeeks_;     // the numbers of the seeks before it, the latest few
   int seekMarks_ = 0;                      // seeks whose mark the bus has not handed over yet
   std::unique_ptr<FrameSlot> frames_;
   std::shared_ptr<LengthScan> scan_;          // while one runs
