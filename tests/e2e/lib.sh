@@ -92,25 +92,33 @@ e2e_wav_freq() {
       if (NR % 882 == 0) flush() }' | sort -n | awk '{ v[NR] = $1 } END { printf "%d\n", NR ? v[int((NR + 1) / 2)] : 0 }'
 }
 
+# Records the null sink into WAV $2 for $1 seconds.
+e2e_record_for() { e2e_record "$2" && sleep "$1" && e2e_record_stop; }
+
 # Frequency (Hz) of the tone the null sink plays during the next $1 seconds.
 e2e_sink_freq() {
   local f; f=$(mktemp --suffix=.wav)
-  e2e_record "$f" && sleep "$1" && e2e_record_stop
+  e2e_record_for "$1" "$f"
   e2e_wav_freq "$f"
   rm -f "$f"
 }
 
-# Passes "$3" when the sink plays about $1 Hz (within 5 %) during the next $2
-# seconds, or in the recording $2; when not, says how much was recorded, how
-# many streams the sink had and what the player printed.
-e2e_hears() {
-  local f hz
-  if [[ -f $2 ]]; then f=$2; else f=$(mktemp --suffix=.wav) && e2e_record "$f" && sleep "$2" && e2e_record_stop; fi
-  hz=$(e2e_wav_freq "$f")
+# Passes "$3" when the recording $2 holds about $1 Hz (within 5 %); when not,
+# says how much was recorded, how many streams the sink had and what the
+# player printed.
+e2e_heard() {
+  local hz; hz=$(e2e_wav_freq "$2")
   awk -v f="$hz" -v want="$1" 'BEGIN { exit !(f > want * 0.95 && f < want * 1.05) }' && pass "$3 ($hz Hz)" \
-    || { fail "$3: the sink heard ${hz:-nothing} Hz, not $1, in $(soxi -D "$f" 2>/dev/null || echo 0) s from $(pactl list short sink-inputs | wc -l) streams"
+    || { fail "$3: the sink heard ${hz:-nothing} Hz, not $1, in $(soxi -D "$2" 2>/dev/null || echo 0) s from $(pactl list short sink-inputs | wc -l) streams"
          tail -n 20 "$E2E_HOME/player.log" 2>/dev/null; }
-  [[ $f == "$2" ]] || rm -f "$f"
+}
+
+# The same for what the sink plays during the next $2 seconds.
+e2e_hears() {
+  local f; f=$(mktemp --suffix=.wav)
+  e2e_record_for "$2" "$f"
+  e2e_heard "$1" "$f" "$3"
+  rm -f "$f"
 }
 
 # Writes an audio CD image $1/disc.cue + disc.bin: one sine track per

@@ -31,7 +31,7 @@ if [[ -n "$video" ]]; then
 fi
 e2e_wait_window '^AVSEQ02.DAT$' 20 >/dev/null && pass "entry 2 follows from the list" || fail "entry 2 never played"
 e2e_record_stop
-e2e_hears 440 "$E2E_HOME/sink.wav" "the sink hears entry 1's tone"
+e2e_heard 440 "$E2E_HOME/sink.wav" "the sink hears entry 1's tone"
 kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
 cd / && rm -rf "$E2E_HOME"
 e2e_done
